@@ -1,0 +1,34 @@
+# GoogleTest for both builds: the native build uses Debian's prebuilt library,
+# the cross build compiles the sources Debian ships under /usr/src/googletest.
+include(GoogleTest)
+
+if(WIN32)
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  set(VELORA_GTEST_MAIN gtest_main)
+else()
+  find_package(GTest REQUIRED)
+  set(VELORA_GTEST_MAIN GTest::gtest_main)
+endif()
+
+# velora_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...])
+# One binary per area; every TEST becomes its own CTest case. Windows binaries
+# run under Wine through the toolchain's emulator, so cases are listed from the
+# sources instead of by running the binary at build time.
+function(velora_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} ${VELORA_GTEST_MAIN})
+  if(WIN32)
+    gtest_add_tests(TARGET ${name} SOURCES ${ARG_SOURCES} TEST_PREFIX "${name}." TEST_LIST tests)
+  else()
+    gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60
+                         PROPERTIES LABELS "${ARG_LABELS}")
+    set(tests "")
+  endif()
+  if(tests AND ARG_LABELS)
+    set_tests_properties(${tests} PROPERTIES LABELS "${ARG_LABELS}")
+  endif()
+endfunction()

@@ -1,0 +1,23 @@
+#ifndef MESSAGING_BYTE_STREAM_WRITER_H_
+#define MESSAGING_BYTE_STREAM_WRITER_H_
+
+#include <cstddef>
+#include <cstdint>
+
+namespace flutter {
+
+// A sink of message bytes for the standard codec. One writer serves one
+// message; alignment is relative to the message's first byte.
+class ByteStreamWriter {
+ public:
+  virtual ~ByteStreamWriter();
+
+  virtual void WriteByte(uint8_t byte) = 0;
+  virtual void WriteBytes(const uint8_t* source, size_t length) = 0;
+  // Appends zero bytes until the length is a multiple of `alignment`.
+  virtual void PadToAlignment(size_t alignment) = 0;
+};
+
+}  // namespace flutter
+
+#endif  // MESSAGING_BYTE_STREAM_WRITER_H_

@@ -1,0 +1,495 @@
+#include "messaging/standard_codec_serializer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "messaging/diagnostic_line.h"
+
+namespace flutter {
+
+namespace {
+
+enum Tag : uint8_t {
+  kTagNull = 0,
+  kTagTrue = 1,
+  kTagFalse = 2,
+  kTagInt32 = 3,
+  kTagInt64 = 4,
+  kTagLargeInt = 5,
+  kTagDouble = 6,
+  kTagString = 7,
+  kTagUint8List = 8,
+  kTagInt32List = 9,
+  kTagInt64List = 10,
+  kTagDoubleList = 11,
+  kTagList = 12,
+  kTagMap = 13,
+  kTagFloatList = 14,
+};
+
+// Lists reserve at most this many elements up front and grow beyond it as
+// elements actually arrive, so nested lists that each announce "as many as
+// the message has bytes" cannot multiply the reservation.
+constexpr size_t kMaxReservedElements = 4096;
+
+#if defined(__BYTE_ORDER__) && defined(__ORDER_BIG_ENDIAN__) && \
+    __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr bool kBigEndianHost = true;
+#else
+constexpr bool kBigEndianHost = false;
+#endif
+
+template <typename T>
+T LoadLittleEndian(const uint8_t* bytes) {
+  T value;
+  if constexpr (kBigEndianHost) {
+    uint8_t swapped[sizeof(T)];
+    std::reverse_copy(bytes, bytes + sizeof(T), swapped);
+    std::memcpy(&value, swapped, sizeof(T));
+  } else {
+    std::memcpy(&value, bytes, sizeof(T));
+  }
+  return value;
+}
+
+template <typename T>
+void StoreLittleEndian(T value, uint8_t* bytes) {
+  std::memcpy(bytes, &value, sizeof(T));
+  if constexpr (kBigEndianHost) {
+    std::reverse(bytes, bytes + sizeof(T));
+  }
+}
+
+// Walks a little-endian array lying at any memory alignment inside the
+// message. Random access lets std::vector size its storage once and fill it
+// in one pass, where constructing n elements first would zero them and then
+// copy over the zeros.
+template <typename T>
+class ElementIterator {
+ public:
+  using iterator_category = std::random_access_iterator_tag;
+  using value_type = T;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const T*;
+  using reference = T;
+
+  explicit ElementIterator(const uint8_t* bytes) : bytes_(bytes) {}
+
+  T operator*() const { return LoadLittleEndian<T>(bytes_); }
+  T operator[](difference_type n) const { return LoadLittleEndian<T>(bytes_ + n * kSize); }
+
+  ElementIterator& operator++() {
+    bytes_ += kSize;
+    return *this;
+  }
+  ElementIterator operator++(int) {
+    ElementIterator old = *this;
+    bytes_ += kSize;
+    return old;
+  }
+  ElementIterator& operator--() {
+    bytes_ -= kSize;
+    return *this;
+  }
+  ElementIterator operator--(int) {
+    ElementIterator old = *this;
+    bytes_ -= kSize;
+    return old;
+  }
+  ElementIterator& operator+=(difference_type n) {
+    bytes_ += n * kSize;
+    return *this;
+  }
+  ElementIterator& operator-=(difference_type n) {
+    bytes_ -= n * kSize;
+    return *this;
+  }
+  friend ElementIterator operator+(ElementIterator it, difference_type n) { return it += n; }
+  friend ElementIterator operator+(difference_type n, ElementIterator it) { return it += n; }
+  friend ElementIterator operator-(ElementIterator it, difference_type n) { return it -= n; }
+  friend difference_type operator-(ElementIterator a, ElementIterator b) {
+    return (a.bytes_ - b.bytes_) / kSize;
+  }
+  friend bool operator==(ElementIterator a, ElementIterator b) { return a.bytes_ == b.bytes_; }
+  friend bool operator!=(ElementIterator a, ElementIterator b) { return a.bytes_ != b.bytes_; }
+  friend bool operator<(ElementIterator a, ElementIterator b) { return a.bytes_ < b.bytes_; }
+  friend bool operator>(ElementIterator a, ElementIterator b) { return a.bytes_ > b.bytes_; }
+  friend bool operator<=(ElementIterator a, ElementIterator b) { return a.bytes_ <= b.bytes_; }
+  friend bool operator>=(ElementIterator a, ElementIterator b) { return a.bytes_ >= b.bytes_; }
+
+ private:
+  static constexpr difference_type kSize = static_cast<difference_type>(sizeof(T));
+  const uint8_t* bytes_;
+};
+
+// Depth of the value being read on this thread. The serializer itself is
+// stateless and shared, so the count cannot live in it.
+thread_local int t_nesting_depth = 0;
+
+class NestingLevel {
+ public:
+  NestingLevel() { ++t_nesting_depth; }
+  ~NestingLevel() { --t_nesting_depth; }
+  NestingLevel(const NestingLevel&) = delete;
+  NestingLevel& operator=(const NestingLevel&) = delete;
+};
+
+template <typename T>
+T ReadScalar(ByteStreamReader* stream) {
+  uint8_t bytes[sizeof(T)] = {};  // A short read leaves zeros, giving 0.
+  stream->ReadBytes(bytes, sizeof(T));
+  return LoadLittleEndian<T>(bytes);
+}
+
+template <typename T>
+void WriteScalar(T value, ByteStreamWriter* stream) {
+  uint8_t bytes[sizeof(T)];
+  StoreLittleEndian(value, bytes);
+  stream->WriteBytes(bytes, sizeof(T));
+}
+
+// Consumes `length` bytes without keeping them. False (after the invalid-read
+// line) when the message is shorter.
+bool SkipBytes(uint64_t length, ByteStreamReader* stream) {
+  if (length > stream->BytesRemaining()) {
+    ByteStreamReader::ReportInvalidRead();
+    return false;
+  }
+  if (length == 0 || stream->ReadInPlace(static_cast<size_t>(length)) != nullptr) {
+    return true;
+  }
+  uint8_t scratch[256];
+  while (length > 0) {
+    size_t chunk = static_cast<size_t>(std::min<uint64_t>(length, sizeof(scratch)));
+    stream->ReadBytes(scratch, chunk);
+    length -= chunk;
+  }
+  return true;
+}
+
+// Consumes one complete value of the base tags without building it and
+// without recursion, so that a value nested too deeply can be stepped over and
+// the rest of the message still read in place.
+void SkipValue(const StandardCodecSerializer& serializer, ByteStreamReader* stream) {
+  uint64_t pending = 1;
+  while (pending > 0) {
+    // Every pending value takes at least its tag byte.
+    if (pending > stream->BytesRemaining()) {
+      ByteStreamReader::ReportInvalidRead();
+      return;
+    }
+    --pending;
+    uint64_t body = 0;
+    switch (stream->ReadByte()) {
+      case kTagInt32:
+        body = 4;
+        break;
+      case kTagInt64:
+        body = 8;
+        break;
+      case kTagDouble:
+        stream->SkipToAlignment(8);
+        body = 8;
+        break;
+      case kTagLargeInt:
+      case kTagString:
+      case kTagUint8List:
+        body = serializer.ReadSize(stream);
+        break;
+      case kTagInt32List:
+      case kTagFloatList:
+        body = uint64_t{serializer.ReadSize(stream)} * 4;
+        stream->SkipToAlignment(4);
+        break;
+      case kTagInt64List:
+      case kTagDoubleList:
+        body = uint64_t{serializer.ReadSize(stream)} * 8;
+        stream->SkipToAlignment(8);
+        break;
+      case kTagList:
+        pending += serializer.ReadSize(stream);
+        break;
+      case kTagMap:
+        pending += uint64_t{serializer.ReadSize(stream)} * 2;
+        break;
+      default:  // null, the booleans and unknown tags have no body.
+        break;
+    }
+    if (!SkipBytes(body, stream)) {
+      return;
+    }
+  }
+}
+
+std::string ReadString(const StandardCodecSerializer& serializer, ByteStreamReader* stream) {
+  size_t length = serializer.ReadSize(stream);
+  if (length > stream->BytesRemaining()) {
+    ByteStreamReader::ReportInvalidRead();
+    return std::string();
+  }
+  if (const uint8_t* bytes = stream->ReadInPlace(length)) {
+    return std::string(reinterpret_cast<const char*>(bytes), length);
+  }
+  std::string text(length, '\0');
+  stream->ReadBytes(reinterpret_cast<uint8_t*>(&text[0]), length);
+  return text;
+}
+
+template <typename T>
+std::vector<T> ReadTypedList(const StandardCodecSerializer& serializer,
+                             ByteStreamReader* stream) {
+  size_t count = serializer.ReadSize(stream);
+  if (sizeof(T) > 1) {
+    stream->SkipToAlignment(sizeof(T));  // Even for an empty list.
+  }
+  if (count > stream->BytesRemaining() / sizeof(T)) {
+    ByteStreamReader::ReportInvalidRead();
+    return std::vector<T>();
+  }
+  size_t length = count * sizeof(T);
+  if (const uint8_t* bytes = stream->ReadInPlace(length)) {
+    if constexpr (sizeof(T) == 1) {
+      return std::vector<T>(bytes, bytes + length);
+    } else {
+      return std::vector<T>(ElementIterator<T>(bytes), ElementIterator<T>(bytes + length));
+    }
+  }
+  std::vector<T> list(count);
+  stream->ReadBytes(reinterpret_cast<uint8_t*>(list.data()), length);
+  if constexpr (kBigEndianHost && sizeof(T) > 1) {
+    for (T& element : list) {
+      element = LoadLittleEndian<T>(reinterpret_cast<const uint8_t*>(&element));
+    }
+  }
+  return list;
+}
+
+EncodableValueList ReadList(const StandardCodecSerializer& serializer, ByteStreamReader* stream) {
+  size_t count = serializer.ReadSize(stream);
+  EncodableValueList list;
+  // Each element takes at least its tag byte. Checking before every element
+  // also stops a list whose earlier elements used up the message, instead of
+  // producing one null and one diagnostic line per missing element.
+  if (count > stream->BytesRemaining()) {
+    ByteStreamReader::ReportInvalidRead();
+    return list;
+  }
+  list.reserve(std::min(count, kMaxReservedElements));
+  for (size_t left = count; left > 0; --left) {
+    if (left > stream->BytesRemaining()) {
+      ByteStreamReader::ReportInvalidRead();
+      break;
+    }
+    list.push_back(serializer.ReadValue(stream));
+  }
+  return list;
+}
+
+EncodableValueMap ReadMap(const StandardCodecSerializer& serializer, ByteStreamReader* stream) {
+  size_t count = serializer.ReadSize(stream);
+  EncodableValueMap map;
+  // Each entry takes at least two tag bytes; see ReadList.
+  for (size_t left = count; left > 0; --left) {
+    if (left > stream->BytesRemaining() / 2) {
+      ByteStreamReader::ReportInvalidRead();
+      break;
+    }
+    EncodableValue key = serializer.ReadValue(stream);
+    EncodableValue value = serializer.ReadValue(stream);
+    // Writers send keys in ascending order, so the end is the usual place. A
+    // repeated key keeps its first value.
+    map.emplace_hint(map.end(), std::move(key), std::move(value));
+  }
+  return map;
+}
+
+template <typename T>
+void WriteTypedList(const StandardCodecSerializer& serializer,
+                    const std::vector<T>& list,
+                    ByteStreamWriter* stream) {
+  serializer.WriteSize(list.size(), stream);
+  if (sizeof(T) > 1) {
+    stream->PadToAlignment(sizeof(T));  // Even for an empty list.
+  }
+  if (list.empty()) {
+    return;
+  }
+  if constexpr (kBigEndianHost && sizeof(T) > 1) {
+    for (T element : list) {
+      WriteScalar(element, stream);
+    }
+  } else {
+    stream->WriteBytes(reinterpret_cast<const uint8_t*>(list.data()), list.size() * sizeof(T));
+  }
+}
+
+}  // namespace
+
+StandardCodecSerializer::StandardCodecSerializer() = default;
+
+StandardCodecSerializer::~StandardCodecSerializer() = default;
+
+const StandardCodecSerializer& StandardCodecSerializer::Shared() {
+  static const StandardCodecSerializer instance;
+  return instance;
+}
+
+EncodableValue StandardCodecSerializer::ReadValue(ByteStreamReader* stream) const {
+  if (t_nesting_depth >= kMaxNestingDepth) {
+    WriteDiagnosticLine("Value nested deeper than " + std::to_string(kMaxNestingDepth) +
+                        " levels in StandardCodecSerializer::ReadValue");
+    SkipValue(*this, stream);
+    return EncodableValue();
+  }
+  NestingLevel level;
+  uint8_t type = stream->ReadByte();
+  return ReadValueOfType(type, stream);
+}
+
+EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
+                                                        ByteStreamReader* stream) const {
+  switch (type) {
+    case kTagNull:
+      return EncodableValue();
+    case kTagTrue:
+      return EncodableValue(true);
+    case kTagFalse:
+      return EncodableValue(false);
+    case kTagInt32:
+      return EncodableValue(ReadScalar<int32_t>(stream));
+    case kTagInt64:
+      return EncodableValue(ReadScalar<int64_t>(stream));
+    case kTagDouble:
+      stream->SkipToAlignment(8);
+      return EncodableValue(ReadScalar<double>(stream));
+    case kTagLargeInt:
+    case kTagString:
+      return EncodableValue(ReadString(*this, stream));
+    case kTagUint8List:
+      return EncodableValue(ReadTypedList<uint8_t>(*this, stream));
+    case kTagInt32List:
+      return EncodableValue(ReadTypedList<int32_t>(*this, stream));
+    case kTagInt64List:
+      return EncodableValue(ReadTypedList<int64_t>(*this, stream));
+    case kTagDoubleList:
+      return EncodableValue(ReadTypedList<double>(*this, stream));
+    case kTagList:
+      return EncodableValue(ReadList(*this, stream));
+    case kTagMap:
+      return EncodableValue(ReadMap(*this, stream));
+    case kTagFloatList:
+      return EncodableValue(ReadTypedList<float>(*this, stream));
+    default:
+      WriteDiagnosticLine("Unknown type in StandardCodecSerializer::ReadValueOfType: " +
+                          std::to_string(type));
+      return EncodableValue();
+  }
+}
+
+void StandardCodecSerializer::WriteValue(const EncodableValue& value,
+                                         ByteStreamWriter* stream) const {
+  switch (value.index()) {
+    case EncodableValue::kNull:
+      stream->WriteByte(kTagNull);
+      break;
+    case EncodableValue::kBool:
+      stream->WriteByte(std::get<bool>(value) ? kTagTrue : kTagFalse);
+      break;
+    case EncodableValue::kInt32:
+      stream->WriteByte(kTagInt32);
+      WriteScalar(std::get<int32_t>(value), stream);
+      break;
+    case EncodableValue::kInt64:
+      stream->WriteByte(kTagInt64);
+      WriteScalar(std::get<int64_t>(value), stream);
+      break;
+    case EncodableValue::kDouble:
+      stream->WriteByte(kTagDouble);
+      stream->PadToAlignment(8);
+      WriteScalar(std::get<double>(value), stream);
+      break;
+    case EncodableValue::kString: {
+      const std::string& text = std::get<std::string>(value);
+      stream->WriteByte(kTagString);
+      WriteSize(text.size(), stream);
+      if (!text.empty()) {
+        stream->WriteBytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+      }
+      break;
+    }
+    case EncodableValue::kUint8List:
+      stream->WriteByte(kTagUint8List);
+      WriteTypedList(*this, std::get<std::vector<uint8_t>>(value), stream);
+      break;
+    case EncodableValue::kInt32List:
+      stream->WriteByte(kTagInt32List);
+      WriteTypedList(*this, std::get<std::vector<int32_t>>(value), stream);
+      break;
+    case EncodableValue::kInt64List:
+      stream->WriteByte(kTagInt64List);
+      WriteTypedList(*this, std::get<std::vector<int64_t>>(value), stream);
+      break;
+    case EncodableValue::kDoubleList:
+      stream->WriteByte(kTagDoubleList);
+      WriteTypedList(*this, std::get<std::vector<double>>(value), stream);
+      break;
+    case EncodableValue::kList: {
+      const auto& list = std::get<EncodableValueList>(value);
+      stream->WriteByte(kTagList);
+      WriteSize(list.size(), stream);
+      for (const EncodableValue& element : list) {
+        WriteValue(element, stream);
+      }
+      break;
+    }
+    case EncodableValue::kMap: {
+      const auto& map = std::get<EncodableValueMap>(value);
+      stream->WriteByte(kTagMap);
+      WriteSize(map.size(), stream);
+      for (const auto& entry : map) {
+        WriteValue(entry.first, stream);
+        WriteValue(entry.second, stream);
+      }
+      break;
+    }
+    case EncodableValue::kCustom:
+      stream->WriteByte(kTagNull);
+      WriteDiagnosticLine(
+          "Unhandled custom type in StandardCodecSerializer::WriteValue. "
+          "Custom types require codec extensions.");
+      break;
+    case EncodableValue::kFloatList:
+      stream->WriteByte(kTagFloatList);
+      WriteTypedList(*this, std::get<std::vector<float>>(value), stream);
+      break;
+  }
+}
+
+size_t StandardCodecSerializer::ReadSize(ByteStreamReader* stream) const {
+  uint8_t first = stream->ReadByte();
+  if (first < 254) {
+    return first;
+  }
+  if (first == 254) {
+    return ReadScalar<uint16_t>(stream);
+  }
+  return ReadScalar<uint32_t>(stream);
+}
+
+void StandardCodecSerializer::WriteSize(size_t size, ByteStreamWriter* stream) const {
+  if (size < 254) {
+    stream->WriteByte(static_cast<uint8_t>(size));
+  } else if (size <= 0xffff) {
+    stream->WriteByte(254);
+    WriteScalar(static_cast<uint16_t>(size), stream);
+  } else {
+    stream->WriteByte(255);
+    WriteScalar(static_cast<uint32_t>(size), stream);
+  }
+}
+
+}  // namespace flutter
