@@ -47,8 +47,7 @@ bool operator<(const EncodableValue& a, const EncodableValue& b) {
       return std::get<EncodableValueMap>(a) < std::get<EncodableValueMap>(b);
     case EncodableValue::kCustom:
       // Identity, never content: two copies of one object are distinct keys.
-      return std::less<const CustomValue*>()(&std::get<CustomValue>(a),
-                                             &std::get<CustomValue>(b));
+      return std::less<const CustomValue*>()(&std::get<CustomValue>(a), &std::get<CustomValue>(b));
     case EncodableValue::kFloatList:
       return std::get<std::vector<float>>(a) < std::get<std::vector<float>>(b);
   }

@@ -120,8 +120,7 @@ inline bool operator!=(const EncodableValue& a, const EncodableValue& b) {
   return !(a == b);
 }
 
-inline bool EncodableValueLess::operator()(const EncodableValue& a,
-                                           const EncodableValue& b) const {
+inline bool EncodableValueLess::operator()(const EncodableValue& a, const EncodableValue& b) const {
   return a < b;
 }
 

@@ -33,10 +33,9 @@ class MethodCodec {
   virtual std::unique_ptr<std::vector<uint8_t>> EncodeSuccessReply(const T* result) const = 0;
 
   // `error_details` is nullptr when there are none.
-  virtual std::unique_ptr<std::vector<uint8_t>> EncodeErrorReply(
-      const std::string& error_code,
-      const std::string& error_message,
-      const T* error_details) const = 0;
+  virtual std::unique_ptr<std::vector<uint8_t>> EncodeErrorReply(const std::string& error_code,
+                                                                 const std::string& error_message,
+                                                                 const T* error_details) const = 0;
 
   // Delivers a success or error envelope to `result` and returns true; returns
   // false, delivering nothing, when the bytes are no envelope it understands.

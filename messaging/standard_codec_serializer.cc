@@ -240,8 +240,7 @@ std::string ReadString(const StandardCodecSerializer& serializer, ByteStreamRead
 }
 
 template <typename T>
-std::vector<T> ReadTypedList(const StandardCodecSerializer& serializer,
-                             ByteStreamReader* stream) {
+std::vector<T> ReadTypedList(const StandardCodecSerializer& serializer, ByteStreamReader* stream) {
   size_t count = serializer.ReadSize(stream);
   if (sizeof(T) > 1) {
     stream->SkipToAlignment(sizeof(T));  // Even for an empty list.
