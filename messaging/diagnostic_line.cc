@@ -1,16 +1,26 @@
 #include "messaging/diagnostic_line.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace flutter {
 
 void WriteDiagnosticLine(std::string_view text) {
-  std::string line;
-  line.reserve(text.size() + 1);
-  line.append(text.data(), text.size());
-  line.push_back('\n');
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  // Short lines are assembled on the stack: reporting bad input should not
+  // itself allocate.
+  char buffer[256];
+  std::string long_line;
+  char* line = buffer;
+  if (text.size() + 1 > sizeof(buffer)) {
+    long_line.resize(text.size() + 1);
+    line = &long_line[0];
+  }
+  if (!text.empty()) {
+    std::memcpy(line, text.data(), text.size());
+  }
+  line[text.size()] = '\n';
+  std::fwrite(line, 1, text.size() + 1, stderr);
   std::fflush(stderr);
 }
 

@@ -34,7 +34,15 @@ enum Tag : uint8_t {
 // Lists reserve at most this many elements up front and grow beyond it as
 // elements actually arrive, so nested lists that each announce "as many as
 // the message has bytes" cannot multiply the reservation.
-constexpr size_t kMaxReservedElements = 4096;
+constexpr size_t kMaxReservedElements = 1024;
+
+// Keeps the bodies of leaf and cold paths out of the recursive reading frames,
+// so that each level of nesting costs as little stack as possible.
+#if defined(_MSC_VER)
+#define MESSAGING_NOINLINE __declspec(noinline)
+#else
+#define MESSAGING_NOINLINE __attribute__((noinline))
+#endif
 
 #if defined(__BYTE_ORDER__) && defined(__ORDER_BIG_ENDIAN__) && \
     __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
@@ -152,34 +160,33 @@ void WriteScalar(T value, ByteStreamWriter* stream) {
   stream->WriteBytes(bytes, sizeof(T));
 }
 
-// Consumes `length` bytes without keeping them. False (after the invalid-read
-// line) when the message is shorter.
-bool SkipBytes(uint64_t length, ByteStreamReader* stream) {
-  if (length > stream->BytesRemaining()) {
-    ByteStreamReader::ReportInvalidRead();
-    return false;
-  }
-  if (length == 0 || stream->ReadInPlace(static_cast<size_t>(length)) != nullptr) {
-    return true;
+// Consumes everything that is left: what follows a value that does not fit
+// in the message belongs to that value.
+MESSAGING_NOINLINE void SkipRest(ByteStreamReader* stream) {
+  size_t length = stream->BytesRemaining();
+  if (length == 0 || stream->ReadInPlace(length) != nullptr) {
+    return;
   }
   uint8_t scratch[256];
   while (length > 0) {
-    size_t chunk = static_cast<size_t>(std::min<uint64_t>(length, sizeof(scratch)));
+    size_t chunk = std::min(length, sizeof(scratch));
     stream->ReadBytes(scratch, chunk);
     length -= chunk;
   }
-  return true;
 }
 
 // Consumes one complete value of the base tags without building it and
 // without recursion, so that a value nested too deeply can be stepped over and
-// the rest of the message still read in place.
-void SkipValue(const StandardCodecSerializer& serializer, ByteStreamReader* stream) {
+// the rest of the message still read in place. A value that cannot fit takes
+// the rest of the message with it, after the invalid-read line.
+MESSAGING_NOINLINE void SkipValue(const StandardCodecSerializer& serializer,
+                                  ByteStreamReader* stream) {
   uint64_t pending = 1;
   while (pending > 0) {
     // Every pending value takes at least its tag byte.
     if (pending > stream->BytesRemaining()) {
       ByteStreamReader::ReportInvalidRead();
+      SkipRest(stream);
       return;
     }
     --pending;
@@ -219,13 +226,32 @@ void SkipValue(const StandardCodecSerializer& serializer, ByteStreamReader* stre
       default:  // null, the booleans and unknown tags have no body.
         break;
     }
-    if (!SkipBytes(body, stream)) {
+    if (body > stream->BytesRemaining()) {
+      ByteStreamReader::ReportInvalidRead();
+      SkipRest(stream);
       return;
+    }
+    if (body > 0 && stream->ReadInPlace(static_cast<size_t>(body)) == nullptr) {
+      uint8_t scratch[256];
+      for (uint64_t left = body; left > 0;) {
+        size_t chunk = static_cast<size_t>(std::min<uint64_t>(left, sizeof(scratch)));
+        stream->ReadBytes(scratch, chunk);
+        left -= chunk;
+      }
     }
   }
 }
 
-std::string ReadString(const StandardCodecSerializer& serializer, ByteStreamReader* stream) {
+MESSAGING_NOINLINE void SkipTooDeepValue(const StandardCodecSerializer& serializer,
+                                         ByteStreamReader* stream) {
+  WriteDiagnosticLine("Value nested deeper than " +
+                      std::to_string(StandardCodecSerializer::kMaxNestingDepth) +
+                      " levels in StandardCodecSerializer::ReadValue");
+  SkipValue(serializer, stream);
+}
+
+MESSAGING_NOINLINE std::string ReadString(const StandardCodecSerializer& serializer,
+                                          ByteStreamReader* stream) {
   size_t length = serializer.ReadSize(stream);
   if (length > stream->BytesRemaining()) {
     ByteStreamReader::ReportInvalidRead();
@@ -240,7 +266,8 @@ std::string ReadString(const StandardCodecSerializer& serializer, ByteStreamRead
 }
 
 template <typename T>
-std::vector<T> ReadTypedList(const StandardCodecSerializer& serializer, ByteStreamReader* stream) {
+MESSAGING_NOINLINE std::vector<T> ReadTypedList(const StandardCodecSerializer& serializer,
+                                                ByteStreamReader* stream) {
   size_t count = serializer.ReadSize(stream);
   if (sizeof(T) > 1) {
     stream->SkipToAlignment(sizeof(T));  // Even for an empty list.
@@ -326,6 +353,11 @@ void WriteTypedList(const StandardCodecSerializer& serializer,
   }
 }
 
+MESSAGING_NOINLINE void ReportUnknownType(uint8_t type) {
+  WriteDiagnosticLine("Unknown type in StandardCodecSerializer::ReadValueOfType: " +
+                      std::to_string(type));
+}
+
 }  // namespace
 
 StandardCodecSerializer::StandardCodecSerializer() = default;
@@ -339,9 +371,7 @@ const StandardCodecSerializer& StandardCodecSerializer::Shared() {
 
 EncodableValue StandardCodecSerializer::ReadValue(ByteStreamReader* stream) const {
   if (t_nesting_depth >= kMaxNestingDepth) {
-    WriteDiagnosticLine("Value nested deeper than " + std::to_string(kMaxNestingDepth) +
-                        " levels in StandardCodecSerializer::ReadValue");
-    SkipValue(*this, stream);
+    SkipTooDeepValue(*this, stream);
     return EncodableValue();
   }
   NestingLevel level;
@@ -383,8 +413,7 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
     case kTagFloatList:
       return EncodableValue(ReadTypedList<float>(*this, stream));
     default:
-      WriteDiagnosticLine("Unknown type in StandardCodecSerializer::ReadValueOfType: " +
-                          std::to_string(type));
+      ReportUnknownType(type);
       return EncodableValue();
   }
 }

@@ -22,7 +22,7 @@ class StandardCodecSerializer {
  public:
   // Levels of lists and maps an incoming value may have. A thread with a
   // 256 KiB stack reads this deep even in an unoptimised, sanitised build.
-  static constexpr int kMaxNestingDepth = 128;
+  static constexpr int kMaxNestingDepth = 64;
 
   StandardCodecSerializer();
   virtual ~StandardCodecSerializer();
