@@ -14,10 +14,9 @@ bool StringLess(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-bool operator<(const EncodableValue& a, const EncodableValue& b) {
-  if (a.index() != b.index()) {
-    return a.index() < b.index();
-  }
+namespace internal {
+
+bool LessSameKind(const EncodableValue& a, const EncodableValue& b) {
   switch (a.index()) {
     case EncodableValue::kNull:
       return false;
@@ -53,6 +52,8 @@ bool operator<(const EncodableValue& a, const EncodableValue& b) {
   }
   return false;
 }
+
+}  // namespace internal
 
 bool operator==(const EncodableValue& a, const EncodableValue& b) {
   if (a.index() != b.index()) {

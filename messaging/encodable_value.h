@@ -101,7 +101,25 @@ class EncodableValue : public EncodableValueVariant {
   bool IsNull() const { return index() == kNull; }
 };
 
-bool operator<(const EncodableValue& a, const EncodableValue& b);
+namespace internal {
+// Both values hold the same kind.
+bool LessSameKind(const EncodableValue& a, const EncodableValue& b);
+}  // namespace internal
+
+// Kinds by index first; within a kind
+// numbers numerically, strings and byte lists bytewise unsigned with a prefix
+// first, lists and maps lexicographically, custom values by address. Inline
+// for the common case of map keys, which are strings.
+inline bool operator<(const EncodableValue& a, const EncodableValue& b) {
+  if (a.index() != b.index()) {
+    return a.index() < b.index();
+  }
+  if (const std::string* text = std::get_if<std::string>(&a)) {
+    // char_traits<char> compares as unsigned char: the bytewise order.
+    return *text < *std::get_if<std::string>(&b);
+  }
+  return internal::LessSameKind(a, b);
+}
 inline bool operator>(const EncodableValue& a, const EncodableValue& b) {
   return b < a;
 }

@@ -250,19 +250,21 @@ MESSAGING_NOINLINE void SkipTooDeepValue(const StandardCodecSerializer& serializ
   SkipValue(serializer, stream);
 }
 
-MESSAGING_NOINLINE std::string ReadString(const StandardCodecSerializer& serializer,
-                                          ByteStreamReader* stream) {
+// Builds the string in place in the value, saving a move of the text.
+MESSAGING_NOINLINE EncodableValue ReadStringValue(const StandardCodecSerializer& serializer,
+                                                  ByteStreamReader* stream) {
   size_t length = serializer.ReadSize(stream);
   if (length > stream->BytesRemaining()) {
     ByteStreamReader::ReportInvalidRead();
-    return std::string();
+    return EncodableValue(std::in_place_type<std::string>);
   }
   if (const uint8_t* bytes = stream->ReadInPlace(length)) {
-    return std::string(reinterpret_cast<const char*>(bytes), length);
+    return EncodableValue(std::in_place_type<std::string>, reinterpret_cast<const char*>(bytes),
+                          length);
   }
-  std::string text(length, '\0');
-  stream->ReadBytes(reinterpret_cast<uint8_t*>(&text[0]), length);
-  return text;
+  EncodableValue value(std::in_place_type<std::string>, length, '\0');
+  stream->ReadBytes(reinterpret_cast<uint8_t*>(&std::get<std::string>(value)[0]), length);
+  return value;
 }
 
 template <typename T>
@@ -397,7 +399,7 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
       return EncodableValue(ReadScalar<double>(stream));
     case kTagLargeInt:
     case kTagString:
-      return EncodableValue(ReadString(*this, stream));
+      return ReadStringValue(*this, stream);
     case kTagUint8List:
       return EncodableValue(ReadTypedList<uint8_t>(*this, stream));
     case kTagInt32List:
