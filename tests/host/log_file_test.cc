@@ -46,6 +46,13 @@ TEST(LogPathTest, JoinsWithinTheBufferOrDropsTheWholePath) {
   EXPECT_FALSE(BuildLogPath(nullptr, kRunLogFileName, out));
 }
 
+// Text mode: the platform's own line end reaches the file.
+#ifdef _WIN32
+#define EOL "\r\n"
+#else
+#define EOL "\n"
+#endif
+
 TEST(LogLineTest, AppendsOneFormattedLinePerCallAcrossOpens) {
   test::TempDir dir;
   const std::string path = dir.path() + "/log.txt";
@@ -53,9 +60,9 @@ TEST(LogLineTest, AppendsOneFormattedLinePerCallAcrossOpens) {
   AppendLogLine(path.c_str(), 4294967295ul, 0, nullptr);
   AppendLogLine(path.c_str(), 1, 2, "");
   EXPECT_EQ(ReadFile(path),
-            "[pid=4242 tid=17] entering message loop\n"
-            "[pid=4294967295 tid=0] (null)\n"
-            "[pid=1 tid=2] \n");
+            "[pid=4242 tid=17] entering message loop" EOL
+            "[pid=4294967295 tid=0] (null)" EOL
+            "[pid=1 tid=2] " EOL);
 }
 
 TEST(LogLineTest, UnopenablePathIsSilent) {
