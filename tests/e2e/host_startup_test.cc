@@ -14,7 +14,7 @@
 namespace velora {
 namespace {
 
-using test::HostProcess;
+using tools::HostProcess;
 using test::LogLinesOf;
 
 constexpr wchar_t kClassName[] = L"FLUTTER_RUNNER_WIN32_WINDOW";

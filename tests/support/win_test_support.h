@@ -1,5 +1,5 @@
 // Helpers for tests that run under Windows (Wine): the logs in the temporary
-// directory, message pumping, and launching the host executable.
+// directory and message pumping.
 #ifndef VELORA_TESTS_SUPPORT_WIN_TEST_SUPPORT_H_
 #define VELORA_TESTS_SUPPORT_WIN_TEST_SUPPORT_H_
 
@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "tools/host_process.h"
 
 namespace velora::test {
 
@@ -24,31 +26,6 @@ std::vector<std::string> LogLinesOf(const char* file_name, unsigned long pid);
 
 // Dispatches every pending message of this thread.
 void PumpMessages();
-
-// A directory next to the running test binary (where the executable and the
-// stand-in DLLs are).
-std::wstring BinaryDir();
-
-// The host executable as a child process.
-class HostProcess {
- public:
-  // Starts velora.exe from BinaryDir() with the given extra arguments
-  // (already quoted) and environment additions ("NAME=value").
-  HostProcess(const std::wstring& arguments, const std::vector<std::wstring>& environment);
-  ~HostProcess();
-
-  bool started() const { return process_ != nullptr; }
-  unsigned long pid() const { return pid_; }
-  // The process's top-level window of the given class, waiting up to
-  // `timeout_ms` for it to appear; null if it never does.
-  HWND WaitForWindow(const wchar_t* class_name, DWORD timeout_ms) const;
-  // Waits for the process to end; returns its exit code, or -1 on timeout.
-  long WaitForExit(DWORD timeout_ms);
-
- private:
-  HANDLE process_ = nullptr;
-  unsigned long pid_ = 0;
-};
 
 }  // namespace velora::test
 

@@ -1,0 +1,40 @@
+// Starting the host executable as a child process and finding its window;
+// used by the run command's launcher and by the end-to-end tests.
+#ifndef VELORA_TOOLS_HOST_PROCESS_H_
+#define VELORA_TOOLS_HOST_PROCESS_H_
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace velora::tools {
+
+// The folder of the running binary, where the executable and the stand-in
+// DLLs are.
+std::wstring BinaryDir();
+
+// The host executable as a child process.
+class HostProcess {
+ public:
+  // Starts velora.exe from BinaryDir() with the given extra arguments
+  // (already quoted) and environment additions ("NAME=value").
+  HostProcess(const std::wstring& arguments, const std::vector<std::wstring>& environment);
+  ~HostProcess();
+
+  bool started() const { return process_ != nullptr; }
+  unsigned long pid() const { return pid_; }
+  // The process's top-level window of the given class, waiting up to
+  // `timeout_ms` for it to appear; null if it never does.
+  HWND WaitForWindow(const wchar_t* class_name, DWORD timeout_ms) const;
+  // Waits for the process to end; returns its exit code, or -1 on timeout.
+  long WaitForExit(DWORD timeout_ms);
+
+ private:
+  HANDLE process_ = nullptr;
+  unsigned long pid_ = 0;
+};
+
+}  // namespace velora::tools
+
+#endif  // VELORA_TOOLS_HOST_PROCESS_H_

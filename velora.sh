@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# Entry point for people and CI.
+#   ./velora.sh run [--seconds N] [host arguments...]
+#                                   set up, build and run the host under Wine
+#   ./velora.sh test                set up, build every build and run all tests
+# Both install what they need on a fresh Debian machine (as root) and are
+# safe to run again.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+BUILD=$ROOT/build
+export WINEPREFIX=$BUILD/wineprefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# The end-to-end tests and the demo expect this virtual screen.
+SCREEN="2560x1600x24"
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+PACKAGES=(
+  cmake make g++ python3
+  g++-mingw-w64-x86-64-posix
+  wine wine64 xvfb xauth xdotool imagemagick
+  googletest libgtest-dev libbenchmark-dev libmsgpack-cxx-dev
+  clang-14 libclang-rt-14-dev valgrind
+)
+
+log() { printf '== %s\n' "$*" >&2; }
+
+setup() {
+  local missing=()
+  for package in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+      missing+=("$package")
+  done
+  if ((${#missing[@]})); then
+    log "installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" >/dev/null
+  fi
+}
+
+configure_and_build() {
+  local preset=$1
+  log "build: $preset"
+  cmake --preset "$preset" -S "$ROOT" >/dev/null
+  cmake --build --preset "$preset" -j "$JOBS"
+}
+
+# Creates the Wine prefix once and keeps one wine server (with Wine's own
+# services) alive for the session, detached from our output pipes so that a
+# test runner never waits on them.
+start_wine() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    log "creating the Wine prefix"
+    wineboot -i </dev/null >/dev/null 2>&1 || true
+  fi
+  wineserver -p </dev/null >/dev/null 2>&1 || true  # already running is fine
+  wine wineboot </dev/null >/dev/null 2>&1 || true
+}
+
+stop_wine() {
+  wineserver -k </dev/null >/dev/null 2>&1 || true
+}
+
+# Runs ctest in one build folder, remembers its counts, never aborts.
+TOTAL_PASSED=0
+TOTAL_FAILED=0
+SUMMARY=()
+run_ctest() {
+  local name=$1 dir=$2
+  shift 2
+  log "tests: $name"
+  local out=$BUILD/ctest-$name.log
+  (cd "$dir" && ctest --output-on-failure "$@") 2>&1 | tee "$out" || true
+  local line passed failed total
+  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$out" | tail -n 1 || true)
+  if [ -z "$line" ]; then
+    SUMMARY+=("$name: no result")
+    TOTAL_FAILED=$((TOTAL_FAILED + 1))
+    return
+  fi
+  failed=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+  passed=$((total - failed))
+  TOTAL_PASSED=$((TOTAL_PASSED + passed))
+  TOTAL_FAILED=$((TOTAL_FAILED + failed))
+  SUMMARY+=("$name: $passed passed, $failed failed")
+}
+
+# Everything that needs a display runs inside one xvfb-run.
+in_display() {
+  if [ -n "${VELORA_IN_DISPLAY:-}" ]; then
+    "$@"
+  else
+    VELORA_IN_DISPLAY=1 xvfb-run -a -s "-screen 0 $SCREEN" "$@"
+  fi
+}
+
+cmd_test() {
+  setup
+  configure_and_build native
+  configure_and_build native-asan
+  configure_and_build fuzz
+  configure_and_build windows
+  VELORA_IN_DISPLAY= in_display "$0" _test_inner
+}
+
+cmd_test_inner() {
+  run_ctest native "$BUILD/native"
+  run_ctest native-asan "$BUILD/native-asan"
+  run_ctest fuzz "$BUILD/fuzz"
+  start_wine
+  run_ctest windows "$BUILD/windows"
+  stop_wine
+  echo
+  echo "== test counts"
+  printf '%s\n' "${SUMMARY[@]}"
+  echo "total: $TOTAL_PASSED passed, $TOTAL_FAILED failed"
+  echo "$TOTAL_PASSED passed, $TOTAL_FAILED failed"
+  [ "$TOTAL_FAILED" -eq 0 ]
+}
+
+cmd_run() {
+  setup
+  configure_and_build windows
+  if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
+    # A real display: the user closes the window.
+    VELORA_IN_DISPLAY=1 "$0" _run_inner "$@"
+  else
+    # Headless: a virtual screen for a set time.
+    VELORA_IN_DISPLAY= in_display "$0" _run_inner --seconds "${VELORA_RUN_SECONDS:-10}" "$@"
+  fi
+}
+
+cmd_run_inner() {
+  start_wine
+  local status=0
+  "$ROOT/scripts/wine-run" "$BUILD/windows/bin/run_host.exe" "$@" || status=$?
+  stop_wine
+  local temp
+  temp=$WINEPREFIX/drive_c/users/$(whoami)/Temp
+  echo "host exit code: $status"
+  echo "run log:        $temp/velora_runner.log"
+  echo "GPU plugin log: $temp/velora_gpu_texture_plugin.log"
+  return "$status"
+}
+
+case "${1:-}" in
+  run) shift; cmd_run "$@" ;;
+  test) shift; cmd_test "$@" ;;
+  _test_inner) shift; cmd_test_inner "$@" ;;
+  _run_inner) shift; cmd_run_inner "$@" ;;
+  *)
+    echo "usage: $0 run [--seconds N] | test" >&2
+    exit 2
+    ;;
+esac
