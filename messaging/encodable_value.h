@@ -101,15 +101,16 @@ class EncodableValue : public EncodableValueVariant {
   bool IsNull() const { return index() == kNull; }
 };
 
-namespace internal {
-// Both values hold the same kind.
-bool LessSameKind(const EncodableValue& a, const EncodableValue& b);
-}  // namespace internal
+// Three-way comparison: negative when a is less than b, positive when b is
+// less than a, zero when neither is. Kinds order by index first; within a kind
+// numbers compare numerically, strings and byte lists bytewise unsigned with a
+// prefix first, lists and maps lexicographically, custom values by address.
+// Nested lists and maps are visited once per element, so comparing costs time
+// linear in the values' size however deep they nest (a two-sided `<` per
+// element would double the work at every level).
+int CompareValues(const EncodableValue& a, const EncodableValue& b);
 
-// Kinds by index first; within a kind
-// numbers numerically, strings and byte lists bytewise unsigned with a prefix
-// first, lists and maps lexicographically, custom values by address. Inline
-// for the common case of map keys, which are strings.
+// Inline for the common case of map keys, which are strings.
 inline bool operator<(const EncodableValue& a, const EncodableValue& b) {
   if (a.index() != b.index()) {
     return a.index() < b.index();
@@ -118,7 +119,7 @@ inline bool operator<(const EncodableValue& a, const EncodableValue& b) {
     // char_traits<char> compares as unsigned char: the bytewise order.
     return *text < *std::get_if<std::string>(&b);
   }
-  return internal::LessSameKind(a, b);
+  return CompareValues(a, b) < 0;
 }
 inline bool operator>(const EncodableValue& a, const EncodableValue& b) {
   return b < a;

@@ -34,7 +34,7 @@ enum Tag : uint8_t {
 // Lists reserve at most this many elements up front and grow beyond it as
 // elements actually arrive, so nested lists that each announce "as many as
 // the message has bytes" cannot multiply the reservation.
-constexpr size_t kMaxReservedElements = 1024;
+constexpr size_t kMaxReservedElements = 256;
 
 // Keeps the bodies of leaf and cold paths out of the recursive reading frames,
 // so that each level of nesting costs as little stack as possible.

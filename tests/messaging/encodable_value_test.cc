@@ -161,6 +161,28 @@ TEST(EncodableValueTest, SameKindComparesByContent) {
   EXPECT_TRUE(EncodableValue(EncodableValueMap{}) < EncodableValue(a));
 }
 
+TEST(EncodableValueTest, NestedEqualPrefixesCompareInLinearTime) {
+  // 80 levels of one-element lists around a null, equal on both sides: a
+  // comparison that asked both "a < b" and "b < a" at every level would take
+  // 2^80 steps here.
+  EncodableValue nested;
+  for (int i = 0; i < 80; ++i) {
+    nested = EncodableValue(EncodableValueList{nested});
+  }
+  EncodableValue smaller(EncodableValueList{nested, EncodableValue(1)});
+  EncodableValue larger(EncodableValueList{nested, EncodableValue(2)});
+  EXPECT_TRUE(smaller < larger);
+  EXPECT_FALSE(larger < smaller);
+  EXPECT_FALSE(nested < nested);
+
+  EncodableValueMap map;
+  map[larger] = EncodableValue("larger");
+  map[smaller] = EncodableValue("smaller");
+  map[EncodableValue(EncodableValueMap{{nested, nested}})] = EncodableValue("map");
+  ASSERT_EQ(map.size(), 3u);
+  EXPECT_EQ(map.begin()->second, EncodableValue("smaller"));
+}
+
 TEST(EncodableValueTest, CustomValuesCompareByIdentity) {
   EncodableValue first(CustomValue(7));
   EncodableValue copy = first;
