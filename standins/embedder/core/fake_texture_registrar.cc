@@ -1,0 +1,243 @@
+#include "standins/embedder/core/fake_texture_registrar.h"
+
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "standins/embedder/core/contract_violations.h"
+
+struct FlutterDesktopTextureRegistrar {
+  struct Texture {
+    FlutterDesktopTextureInfo info = {};
+    uint64_t frames = 0;
+    // Requests calling into the host's callback right now; the completion of
+    // an unregistration waits for them.
+    int in_flight = 0;
+  };
+  struct Completion {
+    std::shared_ptr<Texture> texture;  // null for an id that was not registered
+    void (*callback)(void*) = nullptr;
+    void* user_data = nullptr;
+  };
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::map<int64_t, std::shared_ptr<Texture>> textures;
+  int64_t next_id = 1;
+  std::optional<int64_t> forced_id;
+  std::deque<Completion> completions;
+  bool completing = false;
+  bool stopping = false;
+  std::thread worker;
+
+  void RunCompletions() {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      changed.wait(lock, [&] { return stopping || !completions.empty(); });
+      if (completions.empty()) {
+        return;  // stopping, and nothing left to complete
+      }
+      Completion next = std::move(completions.front());
+      completions.pop_front();
+      completing = true;
+      changed.wait(lock, [&] { return !next.texture || next.texture->in_flight == 0; });
+      lock.unlock();
+      next.callback(next.user_data);
+      lock.lock();
+      completing = false;
+      changed.notify_all();
+    }
+  }
+};
+
+namespace velora::standin {
+
+namespace {
+
+using Texture = FlutterDesktopTextureRegistrar::Texture;
+
+bool IsValidInfo(const FlutterDesktopTextureInfo& info) {
+  switch (info.type) {
+    case kFlutterDesktopPixelBufferTexture:
+      return info.pixel_buffer_config.callback != nullptr;
+    case kFlutterDesktopGpuSurfaceTexture:
+      return info.gpu_surface_config.struct_size == sizeof(FlutterDesktopGpuSurfaceTextureConfig) &&
+             info.gpu_surface_config.callback != nullptr;
+  }
+  return false;
+}
+
+// Marks the texture busy for the duration of `call`, which receives its
+// info; returns what `call` returns, or nullptr for an unknown id.
+template <typename Result, typename Call>
+const Result* WithTexture(FlutterDesktopTextureRegistrarRef registrar,
+                          int64_t id,
+                          FlutterDesktopTextureType type,
+                          Call call) {
+  if (registrar == nullptr) {
+    ReportContractViolation("request on a null texture registrar");
+    return nullptr;
+  }
+  std::shared_ptr<Texture> texture;
+  {
+    std::lock_guard<std::mutex> lock(registrar->mutex);
+    auto found = registrar->textures.find(id);
+    if (found == registrar->textures.end() || found->second->info.type != type) {
+      return nullptr;
+    }
+    texture = found->second;
+    ++texture->in_flight;
+  }
+  const Result* result = call(texture->info);
+  std::lock_guard<std::mutex> lock(registrar->mutex);
+  --texture->in_flight;
+  registrar->changed.notify_all();
+  return result;
+}
+
+}  // namespace
+
+FlutterDesktopTextureRegistrarRef NewTextureRegistrar() {
+  auto* registrar = new FlutterDesktopTextureRegistrar();
+  registrar->worker = std::thread([registrar] { registrar->RunCompletions(); });
+  return registrar;
+}
+
+void DeleteTextureRegistrar(FlutterDesktopTextureRegistrarRef registrar) {
+  if (registrar == nullptr) {
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(registrar->mutex);
+    registrar->stopping = true;
+    registrar->changed.notify_all();
+  }
+  registrar->worker.join();
+  delete registrar;
+}
+
+void SetNextTextureId(FlutterDesktopTextureRegistrarRef registrar, int64_t id) {
+  std::lock_guard<std::mutex> lock(registrar->mutex);
+  registrar->forced_id = id;
+}
+
+std::optional<FlutterDesktopTextureInfo> RegisteredTexture(
+    FlutterDesktopTextureRegistrarRef registrar,
+    int64_t id) {
+  std::lock_guard<std::mutex> lock(registrar->mutex);
+  auto found = registrar->textures.find(id);
+  if (found == registrar->textures.end()) {
+    return std::nullopt;
+  }
+  return found->second->info;
+}
+
+uint64_t MarkedFrames(FlutterDesktopTextureRegistrarRef registrar, int64_t id) {
+  std::lock_guard<std::mutex> lock(registrar->mutex);
+  auto found = registrar->textures.find(id);
+  return found != registrar->textures.end() ? found->second->frames : 0;
+}
+
+const FlutterDesktopGpuSurfaceDescriptor* RequestGpuSurface(
+    FlutterDesktopTextureRegistrarRef registrar,
+    int64_t id,
+    size_t width,
+    size_t height) {
+  return WithTexture<FlutterDesktopGpuSurfaceDescriptor>(
+      registrar, id, kFlutterDesktopGpuSurfaceTexture, [&](const FlutterDesktopTextureInfo& info) {
+        return info.gpu_surface_config.callback(width, height, info.gpu_surface_config.user_data);
+      });
+}
+
+const FlutterDesktopPixelBuffer* RequestPixelBuffer(FlutterDesktopTextureRegistrarRef registrar,
+                                                    int64_t id,
+                                                    size_t width,
+                                                    size_t height) {
+  return WithTexture<FlutterDesktopPixelBuffer>(
+      registrar, id, kFlutterDesktopPixelBufferTexture, [&](const FlutterDesktopTextureInfo& info) {
+        return info.pixel_buffer_config.callback(width, height, info.pixel_buffer_config.user_data);
+      });
+}
+
+void WaitForCompletions(FlutterDesktopTextureRegistrarRef registrar) {
+  std::unique_lock<std::mutex> lock(registrar->mutex);
+  registrar->changed.wait(lock,
+                          [&] { return registrar->completions.empty() && !registrar->completing; });
+}
+
+}  // namespace velora::standin
+
+using velora::standin::ReportContractViolation;
+
+int64_t FlutterDesktopTextureRegistrarRegisterExternalTexture(
+    FlutterDesktopTextureRegistrarRef texture_registrar,
+    const FlutterDesktopTextureInfo* info) {
+  if (texture_registrar == nullptr || info == nullptr) {
+    ReportContractViolation("registration without a registrar or texture info");
+    return -1;
+  }
+  if (!velora::standin::IsValidInfo(*info)) {
+    ReportContractViolation("registration with malformed texture info");
+    return -1;
+  }
+  std::lock_guard<std::mutex> lock(texture_registrar->mutex);
+  int64_t id = 0;
+  if (texture_registrar->forced_id) {
+    id = *texture_registrar->forced_id;
+    texture_registrar->forced_id.reset();
+    if (id < 0) {
+      return id;
+    }
+  } else {
+    id = texture_registrar->next_id++;
+  }
+  auto texture = std::make_shared<velora::standin::Texture>();
+  texture->info = *info;
+  texture_registrar->textures[id] = std::move(texture);
+  return id;
+}
+
+void FlutterDesktopTextureRegistrarUnregisterExternalTexture(
+    FlutterDesktopTextureRegistrarRef texture_registrar,
+    int64_t texture_id,
+    void (*callback)(void* user_data),
+    void* user_data) {
+  if (texture_registrar == nullptr) {
+    ReportContractViolation("unregistration on a null texture registrar");
+    return;
+  }
+  std::lock_guard<std::mutex> lock(texture_registrar->mutex);
+  std::shared_ptr<velora::standin::Texture> texture;
+  auto found = texture_registrar->textures.find(texture_id);
+  if (found != texture_registrar->textures.end()) {
+    texture = std::move(found->second);
+    texture_registrar->textures.erase(found);
+  }
+  // Unknown ids complete too: the caller's completion is its only way to
+  // free what it handed over.
+  if (callback != nullptr) {
+    texture_registrar->completions.push_back(
+        FlutterDesktopTextureRegistrar::Completion{std::move(texture), callback, user_data});
+    texture_registrar->changed.notify_all();
+  }
+}
+
+bool FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(
+    FlutterDesktopTextureRegistrarRef texture_registrar,
+    int64_t texture_id) {
+  if (texture_registrar == nullptr) {
+    ReportContractViolation("frame marked on a null texture registrar");
+    return false;
+  }
+  std::lock_guard<std::mutex> lock(texture_registrar->mutex);
+  auto found = texture_registrar->textures.find(texture_id);
+  if (found == texture_registrar->textures.end()) {
+    return false;
+  }
+  ++found->second->frames;
+  return true;
+}

@@ -1,0 +1,64 @@
+// The texture registrar of the stand-in embedder: the three
+// FlutterDesktopTextureRegistrar* functions of flutter_windows.h, plus a
+// control API that plays the compositor.
+//
+// Contracts kept:
+// - registration copies the texture info and returns ids 1, 2, 3... unless a
+//   test forces the next id;
+// - marking a frame succeeds for a registered id only, from any thread;
+// - unregistration removes the texture at once and calls its completion
+//   exactly once, later, on the registrar's own worker thread, and only after
+//   every descriptor or pixel-buffer request for that texture already in
+//   progress has returned (so the completion may free the source).
+#ifndef VELORA_STANDINS_EMBEDDER_CORE_FAKE_TEXTURE_REGISTRAR_H_
+#define VELORA_STANDINS_EMBEDDER_CORE_FAKE_TEXTURE_REGISTRAR_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "flutter_windows.h"
+
+namespace velora::standin {
+
+// A new registrar with its completion thread running.
+FlutterDesktopTextureRegistrarRef NewTextureRegistrar();
+
+// Runs the completions still pending, joins the completion thread and frees
+// the registrar.
+void DeleteTextureRegistrar(FlutterDesktopTextureRegistrarRef registrar);
+
+// Makes the next registration return `id` instead of the next number. A
+// negative id registers nothing (a refused registration); any other is stored
+// under that id, replacing what was there.
+void SetNextTextureId(FlutterDesktopTextureRegistrarRef registrar, int64_t id);
+
+// The info the texture was registered with, or nullopt for an id that is not
+// registered (now).
+std::optional<FlutterDesktopTextureInfo> RegisteredTexture(
+    FlutterDesktopTextureRegistrarRef registrar,
+    int64_t id);
+
+// Successful frame markings of a registered texture; 0 for other ids.
+uint64_t MarkedFrames(FlutterDesktopTextureRegistrarRef registrar, int64_t id);
+
+// Asks for a frame the way the compositor does, on the calling thread: calls
+// the registered GPU-surface (or pixel-buffer) callback with the size and
+// returns what it returns; nullptr when the id is not registered or has the
+// other texture type.
+const FlutterDesktopGpuSurfaceDescriptor* RequestGpuSurface(
+    FlutterDesktopTextureRegistrarRef registrar,
+    int64_t id,
+    size_t width,
+    size_t height);
+const FlutterDesktopPixelBuffer* RequestPixelBuffer(FlutterDesktopTextureRegistrarRef registrar,
+                                                    int64_t id,
+                                                    size_t width,
+                                                    size_t height);
+
+// Blocks until every completion requested so far has run.
+void WaitForCompletions(FlutterDesktopTextureRegistrarRef registrar);
+
+}  // namespace velora::standin
+
+#endif  // VELORA_STANDINS_EMBEDDER_CORE_FAKE_TEXTURE_REGISTRAR_H_
