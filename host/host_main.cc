@@ -6,10 +6,11 @@
 #include <utility>
 
 #include "flutter_windows.h"
+#include "host/command_line.h"
 #include "host/initial_geometry.h"
 #include "host/log_file.h"
 #include "window/project_bundle.h"
-#include "window/win32_window.h"
+#include "window/flutter_window.h"
 
 namespace velora {
 
@@ -66,8 +67,9 @@ int RunHost() {
   (void)CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
   auto bundle = std::make_unique<ProjectBundle>(MakeProjectBundle(L"data"));
+  bundle->entrypoint_args = CollectCommandLineArguments();
 
-  auto window = std::make_unique<Win32Window>();
+  auto window = std::make_unique<FlutterWindow>(*bundle);
   const InitialGeometry geometry = QueryInitialGeometry();
 
   int exit_code = 1;

@@ -1,0 +1,28 @@
+// Pointers in logs and reports: 16 upper-case hexadecimal digits, zero
+// padded, no prefix, whatever the C runtime's own "%p" would print.
+#ifndef VELORA_HOST_POINTER_FORMAT_H_
+#define VELORA_HOST_POINTER_FORMAT_H_
+
+#include <cstdint>
+
+namespace velora {
+
+constexpr int kPointerTextLength = 16;
+
+// Writes exactly 16 digits and a terminator into `out`.
+inline void FormatPointer(uint64_t value, char (&out)[kPointerTextLength + 1]) {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  for (int i = kPointerTextLength - 1; i >= 0; --i) {
+    out[i] = kDigits[value & 0xF];
+    value >>= 4;
+  }
+  out[kPointerTextLength] = '\0';
+}
+
+inline void FormatPointer(const void* pointer, char (&out)[kPointerTextLength + 1]) {
+  FormatPointer(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(pointer)), out);
+}
+
+}  // namespace velora
+
+#endif  // VELORA_HOST_POINTER_FORMAT_H_

@@ -1,0 +1,55 @@
+// The app side of the stand-in: plays the Dart application on the platform
+// thread. Driven by the scenario named in the entry-point arguments
+// (--scenario=PATH), it talks to the host over its channels, inspects and
+// pokes the top-level window, and writes everything it sees to the
+// transcript (--transcript=PATH), bytes in hex.
+#ifndef VELORA_STANDINS_EMBEDDER_APP_SIDE_H_
+#define VELORA_STANDINS_EMBEDDER_APP_SIDE_H_
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "standins/embedder/core/fake_engine.h"
+#include "standins/embedder/scenario/scenario.h"
+
+namespace velora::standin {
+
+class AppSide {
+ public:
+  static AppSide& Get();
+
+  // The engine runs: read the arguments, open the transcript, produce the
+  // first frame (unless the scenario says "noframe") and start the steps.
+  void Start(FlutterDesktopEngine* engine, HWND timer_window);
+  void Stop(FlutterDesktopEngine* engine);
+
+  void OnTimer(UINT_PTR id);
+  void OnViewInput(UINT message, int x, int y);
+  // Draws what the app shows in the Flutter view.
+  void Paint(HDC dc, const RECT& client);
+
+  // One line of the transcript (a line end is added).
+  void Record(const std::string& line);
+
+ private:
+  AppSide() = default;
+  void RunNextStep();
+  void RunStep(const ScenarioStep& step);
+  void ScheduleNextStep(UINT milliseconds);
+  HWND TopLevel() const;
+  void RecordWindow();
+  void RecordChildren();
+  void RecordEngine();
+
+  FlutterDesktopEngine* engine_ = nullptr;
+  HWND timer_window_ = nullptr;
+  std::FILE* transcript_ = nullptr;
+  Scenario scenario_;
+  size_t next_step_ = 0;
+};
+
+}  // namespace velora::standin
+
+#endif  // VELORA_STANDINS_EMBEDDER_APP_SIDE_H_

@@ -1,0 +1,53 @@
+// Scenario files: what the stand-in's app side does, one step per line.
+//
+//   # a comment
+//   call CHANNEL METHOD [VALUE]   send a method call (VALUE in value_text form,
+//                                 absent means null) and record the reply
+//   send CHANNEL HEX              send raw bytes and record the reply
+//   post MSG [WPARAM [LPARAM]]    PostMessage to the top-level window
+//   sendmsg MSG [WPARAM [LPARAM]] SendMessage to the top-level window, result recorded
+//   sleep MS                      let the message loop run for MS milliseconds
+//   window                        record the top-level window's state
+//   children                      record its child windows, topmost first
+//   engine                        record what the engine received and counted
+//   frame                         produce the first frame (with "noframe")
+//   noframe                       (first line) the app does not render by itself
+//   close                         post WM_CLOSE to the top-level window
+//
+// MSG, WPARAM and LPARAM are decimal or 0x-hexadecimal numbers.
+#ifndef VELORA_STANDINS_EMBEDDER_SCENARIO_SCENARIO_H_
+#define VELORA_STANDINS_EMBEDDER_SCENARIO_SCENARIO_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velora::standin {
+
+struct ScenarioStep {
+  enum class Kind { kCall, kSend, kPost, kSendMessage, kSleep, kWindow, kChildren, kEngine, kFrame,
+                    kClose };
+  Kind kind = Kind::kWindow;
+  int line = 0;
+  std::string text;              // the step as written, for the transcript
+  std::string channel;
+  std::vector<uint8_t> bytes;    // the encoded message (call, send)
+  uint32_t message = 0;          // post, sendmsg
+  uint64_t wparam = 0;
+  int64_t lparam = 0;
+  uint32_t milliseconds = 0;     // sleep
+};
+
+struct Scenario {
+  bool auto_first_frame = true;
+  std::vector<ScenarioStep> steps;
+};
+
+// The scenario, or nothing with "line N: reason" in `error`.
+std::optional<Scenario> ParseScenario(std::string_view text, std::string* error);
+
+}  // namespace velora::standin
+
+#endif  // VELORA_STANDINS_EMBEDDER_SCENARIO_SCENARIO_H_

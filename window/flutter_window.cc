@@ -1,0 +1,181 @@
+#include "window/flutter_window.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "host/log_file.h"
+#include "messaging/standard_method_codec.h"
+#include "window/plugin_libraries.h"
+#include "window/plugin_registrar.h"
+#include "window_channel/child_windows.h"
+
+namespace velora {
+
+using flutter::EncodableValue;
+using flutter::EncodableValueMap;
+
+std::wstring Utf8ToWide(const std::string& text) {
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  if (length <= 0) {
+    return std::wstring();
+  }
+  std::wstring wide(static_cast<size_t>(length - 1), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), length);
+  return wide;
+}
+
+FlutterWindow::FlutterWindow(const ProjectBundle& bundle) : bundle_(bundle) {}
+
+FlutterWindow::~FlutterWindow() {
+  window_channel_.reset();
+  view_controller_.reset();
+}
+
+bool FlutterWindow::OnCreated() {
+  if (!Win32Window::OnCreated()) {
+    return false;
+  }
+  const RECT frame = ClientRect();
+  auto controller = std::make_unique<flutter::FlutterViewController>(
+      frame.right - frame.left, frame.bottom - frame.top, bundle_);
+  std::swap(view_controller_, controller);
+  controller.reset();  // an earlier controller goes after its replacement exists
+  if (view_controller_->Engine() == nullptr || view_controller_->View() == nullptr) {
+    return false;
+  }
+  flutter::FlutterEngine* engine = view_controller_->Engine();
+  flutter::RegisterPluginLibraries(engine);
+  AttachContent(view_controller_->View()->NativeWindow());
+  engine->OnNextFrame([this]() { OnFirstFrame(); });
+
+  if (FlutterDesktopPluginRegistrarRef registrar = engine->RegistrarForPlugin("GpuTexturePlugin")) {
+    (void)flutter::RegistrarTable::Get().RegistrarFor(registrar);
+  }
+
+  auto channel = std::make_unique<flutter::MethodCallChannel>(
+      engine->Messenger(), kWindowChannelName, &flutter::StandardMethodCodec::ForSerializer());
+  channel->InstallCallHandler(
+      [this](const flutter::MethodCall<EncodableValue>& call,
+             std::unique_ptr<flutter::MethodResult<EncodableValue>> result) {
+        HandleWindowChannelCall(*this, call, std::move(result));
+      });
+  std::swap(window_channel_, channel);
+  channel.reset();
+
+  view_controller_->ForceRedraw();
+  return true;
+}
+
+void FlutterWindow::OnFirstFrame() {
+  WriteRunLog("next frame callback");
+  ShowNormal();
+}
+
+void FlutterWindow::OnDestroying() {
+  video_host_.Destroy();
+  if (view_controller_) {
+    std::unique_ptr<flutter::FlutterViewController> controller = std::move(view_controller_);
+    controller.reset();
+  }
+}
+
+std::optional<int64_t> FlutterWindow::CreateVideoHost() {
+  const HWND host = video_host_.Create(Handle());
+  if (host == nullptr) {
+    return std::nullopt;
+  }
+  return static_cast<int64_t>(reinterpret_cast<intptr_t>(host));
+}
+
+void FlutterWindow::PlaceVideoHost(int32_t x, int32_t y, int32_t w, int32_t h) {
+  video_host_.Place(x, y, w, h);
+}
+
+void FlutterWindow::ApplyNativeVideoMode(bool active, int32_t top_height, int32_t bar_height,
+                                         std::optional<int32_t> right_padding) {
+  const NativeVideoState before = native_video_;
+  native_video_.active = active;
+  native_video_.top_height_px = top_height;
+  native_video_.bar_height_px = bar_height;
+  if (right_padding) {
+    native_video_.right_padding_px = *right_padding;
+  }
+  char line[kNativeModeLineCapacity];
+  if (FormatNativeModeChange(before, native_video_, line)) {
+    WriteRunLog(line);
+  }
+  if (native_video_.active) {
+    video_host_.MoveToNativeArea();
+  }
+}
+
+void FlutterWindow::SetTitleUtf8(const std::string& title) {
+  SetWindowTitle(Utf8ToWide(title));
+}
+
+HWND FlutterWindow::ViewWindow() const {
+  if (view_controller_ == nullptr || view_controller_->View() == nullptr) {
+    return nullptr;
+  }
+  return view_controller_->View()->NativeWindow();
+}
+
+void FlutterWindow::SendWindowEvent(const char* type) {
+  if (!window_channel_) {
+    return;
+  }
+  EncodableValueMap event;
+  event.emplace(EncodableValue("type"), EncodableValue(type));
+  window_channel_->SendMethodCall("windowEvent", std::make_unique<EncodableValue>(std::move(event)),
+                                  nullptr);
+}
+
+void FlutterWindow::OnExitSizeMove(HWND hwnd) {
+  SendWindowEvent("exitSizeMove");
+  const HWND view = ViewWindow();
+  if (view != nullptr) {
+    const RECT client = ClientRect();
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    MoveWindow(view, 0, 0, width, height, TRUE);
+    RECT view_client = {0, 0, 0, 0};
+    GetClientRect(view, &view_client);
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "flutter_view resize (%s): client=%dx%d => flutter_view_client=%dx%d",
+                  "WM_EXITSIZEMOVE", width, height, static_cast<int>(view_client.right - view_client.left),
+                  static_cast<int>(view_client.bottom - view_client.top));
+    WriteRunLog(line);
+  }
+  InvalidateRect(Handle(), nullptr, FALSE);
+  if (view_controller_) {
+    WriteRunLog("WM_EXITSIZEMOVE: ForceRedraw()");
+    view_controller_->ForceRedraw();
+  }
+  LogChildWindows(hwnd, view, video_host_.hwnd(), "WM_EXITSIZEMOVE");
+  PostMessageW(hwnd, WM_SIZE, 0, 0);
+}
+
+LRESULT FlutterWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  std::optional<LRESULT> engine_result;
+  if (view_controller_) {
+    engine_result = view_controller_->HandleTopLevelMessage(hwnd, message, wparam, lparam);
+  }
+  switch (message) {
+    case WM_FONTCHANGE:
+      if (view_controller_) {
+        view_controller_->Engine()->ReloadFonts();
+      }
+      break;
+    case WM_ENTERSIZEMOVE:
+      SendWindowEvent("enterSizeMove");
+      break;
+    case WM_EXITSIZEMOVE:
+      OnExitSizeMove(hwnd);
+      break;
+  }
+  const LRESULT base_result = Win32Window::HandleMessage(hwnd, message, wparam, lparam);
+  return engine_result ? *engine_result : base_result;
+}
+
+}  // namespace velora
