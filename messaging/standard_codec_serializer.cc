@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -254,13 +255,14 @@ MESSAGING_NOINLINE void SkipTooDeepValue(const StandardCodecSerializer& serializ
 MESSAGING_NOINLINE EncodableValue ReadStringValue(const StandardCodecSerializer& serializer,
                                                   ByteStreamReader* stream) {
   size_t length = serializer.ReadSize(stream);
-  if (length > stream->BytesRemaining()) {
-    ByteStreamReader::ReportInvalidRead();
-    return EncodableValue(std::in_place_type<std::string>);
-  }
+  // In place first: for the buffer reader that is the whole bounds check.
   if (const uint8_t* bytes = stream->ReadInPlace(length)) {
     return EncodableValue(std::in_place_type<std::string>, reinterpret_cast<const char*>(bytes),
                           length);
+  }
+  if (length > stream->BytesRemaining()) {
+    ByteStreamReader::ReportInvalidRead();
+    return EncodableValue(std::in_place_type<std::string>);
   }
   EncodableValue value(std::in_place_type<std::string>, length, '\0');
   stream->ReadBytes(reinterpret_cast<uint8_t*>(&std::get<std::string>(value)[0]), length);
@@ -274,18 +276,22 @@ MESSAGING_NOINLINE std::vector<T> ReadTypedList(const StandardCodecSerializer& s
   if (sizeof(T) > 1) {
     stream->SkipToAlignment(sizeof(T));  // Even for an empty list.
   }
+  // In place first: for the buffer reader that is the whole bounds check.
+  if (count <= std::numeric_limits<size_t>::max() / sizeof(T)) {
+    if (const uint8_t* bytes = stream->ReadInPlace(count * sizeof(T))) {
+      if constexpr (sizeof(T) == 1) {
+        return std::vector<T>(bytes, bytes + count);
+      } else {
+        return std::vector<T>(ElementIterator<T>(bytes),
+                              ElementIterator<T>(bytes + count * sizeof(T)));
+      }
+    }
+  }
   if (count > stream->BytesRemaining() / sizeof(T)) {
     ByteStreamReader::ReportInvalidRead();
     return std::vector<T>();
   }
   size_t length = count * sizeof(T);
-  if (const uint8_t* bytes = stream->ReadInPlace(length)) {
-    if constexpr (sizeof(T) == 1) {
-      return std::vector<T>(bytes, bytes + length);
-    } else {
-      return std::vector<T>(ElementIterator<T>(bytes), ElementIterator<T>(bytes + length));
-    }
-  }
   std::vector<T> list(count);
   stream->ReadBytes(reinterpret_cast<uint8_t*>(list.data()), length);
   if constexpr (kBigEndianHost && sizeof(T) > 1) {
