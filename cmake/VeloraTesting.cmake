@@ -23,6 +23,11 @@ function(velora_add_gtest name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} ${VELORA_GTEST_MAIN})
   if(WIN32)
     gtest_add_tests(TARGET ${name} SOURCES ${ARG_SOURCES} TEST_PREFIX "${name}." TEST_LIST tests)
+    # Each case runs alone under a filter; a filter that matches nothing
+    # (a stale binary) must not count as a pass.
+    if(tests)
+      set_tests_properties(${tests} PROPERTIES PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test\\.")
+    endif()
   else()
     gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60
                          PROPERTIES LABELS "${ARG_LABELS}")

@@ -12,7 +12,8 @@ std::wstring BinaryDir() {
 }
 
 HostProcess::HostProcess(const std::wstring& arguments,
-                         const std::vector<std::wstring>& environment) {
+                         const std::vector<std::wstring>& environment,
+                         const std::wstring& stderr_path) {
   const std::wstring exe = BinaryDir() + L"\\velora.exe";
   std::wstring command = L"\"" + exe + L"\"";
   if (!arguments.empty()) {
@@ -33,12 +34,28 @@ HostProcess::HostProcess(const std::wstring& arguments,
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
+  HANDLE output = INVALID_HANDLE_VALUE;
+  if (!stderr_path.empty()) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    output = CreateFileW(stderr_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (output != INVALID_HANDLE_VALUE) {
+      startup.dwFlags |= STARTF_USESTDHANDLES;
+      startup.hStdInput = nullptr;
+      startup.hStdOutput = output;
+      startup.hStdError = output;
+    }
+  }
   PROCESS_INFORMATION info = {};
   std::vector<wchar_t> command_line(command.begin(), command.end());
   command_line.push_back(L'\0');
-  if (CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE,
-                     CREATE_UNICODE_ENVIRONMENT, block.data(), BinaryDir().c_str(), &startup,
-                     &info)) {
+  const BOOL created = CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr,
+                                      output != INVALID_HANDLE_VALUE, CREATE_UNICODE_ENVIRONMENT,
+                                      block.data(), BinaryDir().c_str(), &startup, &info);
+  if (output != INVALID_HANDLE_VALUE) {
+    CloseHandle(output);
+  }
+  if (created) {
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     pid_ = info.dwProcessId;

@@ -18,8 +18,10 @@ std::wstring BinaryDir();
 class HostProcess {
  public:
   // Starts velora.exe from BinaryDir() with the given extra arguments
-  // (already quoted) and environment additions ("NAME=value").
-  HostProcess(const std::wstring& arguments, const std::vector<std::wstring>& environment);
+  // (already quoted) and environment additions ("NAME=value"). With a
+  // `stderr_path`, the child's standard output and error go to that file.
+  HostProcess(const std::wstring& arguments, const std::vector<std::wstring>& environment,
+              const std::wstring& stderr_path = std::wstring());
   ~HostProcess();
 
   bool started() const { return process_ != nullptr; }

@@ -224,9 +224,11 @@ void AppSide::RecordWindow() {
   GetClientRect(top, &client);
   wchar_t title[256] = {};
   GetWindowTextW(top, title, 256);
-  Record(Format("window visible=%d style=0x%08lx exstyle=0x%08lx rect=%ld,%ld,%ld,%ld client=%ldx%ld "
+  char class_name[128] = {};
+  GetClassNameA(top, class_name, sizeof class_name);
+  Record(Format("window class=%s visible=%d style=0x%08lx exstyle=0x%08lx rect=%ld,%ld,%ld,%ld client=%ldx%ld "
                 "title=",
-                IsWindowVisible(top) ? 1 : 0, static_cast<unsigned long>(GetWindowLongW(top, GWL_STYLE)),
+                class_name, IsWindowVisible(top) ? 1 : 0, static_cast<unsigned long>(GetWindowLongW(top, GWL_STYLE)),
                 static_cast<unsigned long>(GetWindowLongW(top, GWL_EXSTYLE)), outer.left, outer.top,
                 outer.right, outer.bottom, client.right - client.left, client.bottom - client.top) +
          HexOf(Utf8(title)));

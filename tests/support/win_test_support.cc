@@ -20,8 +20,9 @@ std::string ReadBinaryFile(const std::string& path) {
   return content.str();
 }
 
-std::vector<std::string> LogLinesOf(const char* file_name, unsigned long pid) {
-  const std::string content = ReadBinaryFile(TempFilePath(file_name));
+std::vector<std::string> LogLinesOf(const char* file_name, unsigned long pid, size_t offset) {
+  const std::string whole = ReadBinaryFile(TempFilePath(file_name));
+  const std::string content = offset < whole.size() ? whole.substr(offset) : std::string();
   const std::string prefix = "[pid=" + std::to_string(pid) + " tid=";
   std::vector<std::string> lines;
   size_t start = 0;

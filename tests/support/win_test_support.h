@@ -22,7 +22,8 @@ std::string ReadBinaryFile(const std::string& path);
 // Messages of the lines "[pid=P tid=T] message\r\n" of one process, in
 // order; a line without CR LF is returned with a "<no CRLF>" suffix so that
 // a wrong line end fails any comparison.
-std::vector<std::string> LogLinesOf(const char* file_name, unsigned long pid);
+// Only the part of the file from byte `offset` on is read.
+std::vector<std::string> LogLinesOf(const char* file_name, unsigned long pid, size_t offset = 0);
 
 // Dispatches every pending message of this thread.
 void PumpMessages();
