@@ -194,6 +194,25 @@ void AppSide::RunStep(const ScenarioStep& step) {
       Record(Format("result %s %lld", line.c_str(), static_cast<long long>(result)));
       break;
     }
+    case ScenarioStep::Kind::kChildMessage: {
+      Record("step " + line + " " + step.text);
+      const HWND child = FindWindowExA(TopLevel(), nullptr, step.channel.c_str(), nullptr);
+      const LRESULT result =
+          child == nullptr ? 0
+                           : SendMessageW(child, step.message, static_cast<WPARAM>(step.wparam),
+                                          static_cast<LPARAM>(step.lparam));
+      Record(Format("result %s %lld%s", line.c_str(), static_cast<long long>(result),
+                    child == nullptr ? " (no such child)" : ""));
+      break;
+    }
+    case ScenarioStep::Kind::kOffered: {
+      int count = 0;
+      for (UINT offered : Stats().offered_messages) {
+        count += offered == step.message;
+      }
+      Record(Format("offered 0x%04x %d", step.message, count));
+      break;
+    }
     case ScenarioStep::Kind::kSleep:
       break;
     case ScenarioStep::Kind::kWindow:

@@ -5,14 +5,16 @@
 #ifndef VELORA_STANDINS_EMBEDDER_CORE_CONTRACT_VIOLATIONS_H_
 #define VELORA_STANDINS_EMBEDDER_CORE_CONTRACT_VIOLATIONS_H_
 
+#include "standins/embedder/core/standin_export.h"
+
 namespace velora::standin {
 
 // Violations seen so far in this process, by every stand-in object.
-int ContractViolations();
+VELORA_STANDIN_EXPORT int ContractViolations();
 
 // Counts one violation and writes "stand-in embedder: contract violation: "
 // and `what` as one line to standard error.
-void ReportContractViolation(const char* what);
+VELORA_STANDIN_EXPORT void ReportContractViolation(const char* what);
 
 }  // namespace velora::standin
 

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "flutter_windows.h"
+#include "standins/embedder/core/standin_export.h"
 
 namespace velora::standin {
 
@@ -49,45 +50,47 @@ using AppResponder =
                                                       const std::vector<uint8_t>& bytes)>;
 
 // A new messenger holding one reference (the creator's), available.
-FlutterDesktopMessengerRef NewMessenger();
+VELORA_STANDIN_EXPORT FlutterDesktopMessengerRef NewMessenger();
 
 // The engine goes away: under the messenger lock the messenger becomes
 // unavailable, its channel callbacks and unanswered messages are dropped;
 // then the creator's reference is released. Host code holding references
 // keeps the object alive but can no longer respond or send.
-void ShutDownMessenger(FlutterDesktopMessengerRef messenger);
+VELORA_STANDIN_EXPORT void ShutDownMessenger(FlutterDesktopMessengerRef messenger);
 
 // Delivers `bytes` on `channel` to the host's installed callback, on the
 // calling thread, before returning. The host's response reaches
 // `on_response` (may be empty) whenever and on whichever thread it is sent.
 // With no callback installed the message is answered empty at once.
-void DeliverToHost(FlutterDesktopMessengerRef messenger,
-                   const std::string& channel,
-                   std::vector<uint8_t> bytes,
-                   ResponseCallback on_response);
+VELORA_STANDIN_EXPORT void DeliverToHost(FlutterDesktopMessengerRef messenger,
+                                         const std::string& channel,
+                                         std::vector<uint8_t> bytes,
+                                         ResponseCallback on_response);
 
 // Replaces the Dart side's answering of host sends; empty answers every send
 // with an empty reply.
-void SetAppResponder(FlutterDesktopMessengerRef messenger, AppResponder responder);
+VELORA_STANDIN_EXPORT void SetAppResponder(FlutterDesktopMessengerRef messenger,
+                                           AppResponder responder);
 
 // While set, Send and SendWithReply refuse every message (return false).
-void SetRefuseSends(FlutterDesktopMessengerRef messenger, bool refuse);
+VELORA_STANDIN_EXPORT void SetRefuseSends(FlutterDesktopMessengerRef messenger, bool refuse);
 
 // Accepted sends, in order.
-std::vector<SentMessage> SentMessages(FlutterDesktopMessengerRef messenger);
+VELORA_STANDIN_EXPORT std::vector<SentMessage> SentMessages(FlutterDesktopMessengerRef messenger);
 
 // Messages delivered to the host and not yet answered.
-size_t PendingResponses(FlutterDesktopMessengerRef messenger);
+VELORA_STANDIN_EXPORT size_t PendingResponses(FlutterDesktopMessengerRef messenger);
 
 // The user data the host installed with its callback for `channel`, or
 // nullptr when no callback is installed.
-void* ChannelUserData(FlutterDesktopMessengerRef messenger, const std::string& channel);
+VELORA_STANDIN_EXPORT void* ChannelUserData(FlutterDesktopMessengerRef messenger,
+                                            const std::string& channel);
 
 // References held on a live messenger; 0 once it has been deleted.
-int RefCount(FlutterDesktopMessengerRef messenger);
+VELORA_STANDIN_EXPORT int RefCount(FlutterDesktopMessengerRef messenger);
 
 // Messenger objects created and not yet deleted, in the whole process.
-int LiveMessengers();
+VELORA_STANDIN_EXPORT int LiveMessengers();
 
 }  // namespace velora::standin
 

@@ -18,46 +18,50 @@
 #include <optional>
 
 #include "flutter_windows.h"
+#include "standins/embedder/core/standin_export.h"
 
 namespace velora::standin {
 
 // A new registrar with its completion thread running.
-FlutterDesktopTextureRegistrarRef NewTextureRegistrar();
+VELORA_STANDIN_EXPORT FlutterDesktopTextureRegistrarRef NewTextureRegistrar();
 
 // Runs the completions still pending, joins the completion thread and frees
 // the registrar.
-void DeleteTextureRegistrar(FlutterDesktopTextureRegistrarRef registrar);
+VELORA_STANDIN_EXPORT void DeleteTextureRegistrar(FlutterDesktopTextureRegistrarRef registrar);
 
 // Makes the next registration return `id` instead of the next number. A
 // negative id registers nothing (a refused registration); any other is stored
 // under that id, replacing what was there.
-void SetNextTextureId(FlutterDesktopTextureRegistrarRef registrar, int64_t id);
+VELORA_STANDIN_EXPORT void SetNextTextureId(FlutterDesktopTextureRegistrarRef registrar,
+                                            int64_t id);
 
 // The info the texture was registered with, or nullopt for an id that is not
 // registered (now).
-std::optional<FlutterDesktopTextureInfo> RegisteredTexture(
+VELORA_STANDIN_EXPORT std::optional<FlutterDesktopTextureInfo> RegisteredTexture(
     FlutterDesktopTextureRegistrarRef registrar,
     int64_t id);
 
 // Successful frame markings of a registered texture; 0 for other ids.
-uint64_t MarkedFrames(FlutterDesktopTextureRegistrarRef registrar, int64_t id);
+VELORA_STANDIN_EXPORT uint64_t MarkedFrames(FlutterDesktopTextureRegistrarRef registrar,
+                                            int64_t id);
 
 // Asks for a frame the way the compositor does, on the calling thread: calls
 // the registered GPU-surface (or pixel-buffer) callback with the size and
 // returns what it returns; nullptr when the id is not registered or has the
 // other texture type.
-const FlutterDesktopGpuSurfaceDescriptor* RequestGpuSurface(
+VELORA_STANDIN_EXPORT const FlutterDesktopGpuSurfaceDescriptor* RequestGpuSurface(
     FlutterDesktopTextureRegistrarRef registrar,
     int64_t id,
     size_t width,
     size_t height);
-const FlutterDesktopPixelBuffer* RequestPixelBuffer(FlutterDesktopTextureRegistrarRef registrar,
-                                                    int64_t id,
-                                                    size_t width,
-                                                    size_t height);
+VELORA_STANDIN_EXPORT const FlutterDesktopPixelBuffer* RequestPixelBuffer(
+    FlutterDesktopTextureRegistrarRef registrar,
+    int64_t id,
+    size_t width,
+    size_t height);
 
 // Blocks until every completion requested so far has run.
-void WaitForCompletions(FlutterDesktopTextureRegistrarRef registrar);
+VELORA_STANDIN_EXPORT void WaitForCompletions(FlutterDesktopTextureRegistrarRef registrar);
 
 }  // namespace velora::standin
 

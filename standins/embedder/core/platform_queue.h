@@ -11,9 +11,11 @@
 #include <functional>
 #include <mutex>
 
+#include "standins/embedder/core/standin_export.h"
+
 namespace velora::standin {
 
-class PlatformQueue {
+class VELORA_STANDIN_EXPORT PlatformQueue {
  public:
   // The process-wide queue; never destroyed, so tasks posted while the
   // process exits find it still there.

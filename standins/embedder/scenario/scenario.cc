@@ -90,8 +90,14 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string* error)
       std::optional<std::vector<uint8_t>> bytes = FromHex(rest);
       if (step.channel.empty() || !bytes) return fail("send needs a channel and hex bytes");
       step.bytes = std::move(*bytes);
-    } else if (verb == "post" || verb == "sendmsg") {
-      step.kind = verb == "post" ? ScenarioStep::Kind::kPost : ScenarioStep::Kind::kSendMessage;
+    } else if (verb == "post" || verb == "sendmsg" || verb == "childmsg") {
+      step.kind = verb == "post"      ? ScenarioStep::Kind::kPost
+                  : verb == "sendmsg" ? ScenarioStep::Kind::kSendMessage
+                                      : ScenarioStep::Kind::kChildMessage;
+      if (step.kind == ScenarioStep::Kind::kChildMessage) {
+        step.channel = std::string(NextWord(rest));
+        if (step.channel.empty()) return fail("childmsg needs a window class");
+      }
       const std::optional<uint64_t> message = ParseNumber(NextWord(rest));
       if (!message) return fail("a message number is needed");
       step.message = static_cast<uint32_t>(*message);
@@ -105,6 +111,11 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string* error)
         if (!lparam) return fail("bad lparam");
         step.lparam = static_cast<int64_t>(*lparam);
       }
+    } else if (verb == "offered") {
+      step.kind = ScenarioStep::Kind::kOffered;
+      const std::optional<uint64_t> message = ParseNumber(NextWord(rest));
+      if (!message) return fail("a message number is needed");
+      step.message = static_cast<uint32_t>(*message);
     } else if (verb == "sleep") {
       step.kind = ScenarioStep::Kind::kSleep;
       const std::optional<uint64_t> ms = ParseNumber(NextWord(rest));

@@ -12,6 +12,8 @@
 //   engine                        record what the engine received and counted
 //   frame                         produce the first frame (with "noframe")
 //   noframe                       (first line) the app does not render by itself
+//   childmsg CLASS MSG [W [L]]    SendMessage to the first child of that class, result recorded
+//   offered MSG                   record how often MSG was offered to the engine so far
 //   close                         post WM_CLOSE to the top-level window
 //
 // MSG, WPARAM and LPARAM are decimal or 0x-hexadecimal numbers.
@@ -27,12 +29,12 @@
 namespace velora::standin {
 
 struct ScenarioStep {
-  enum class Kind { kCall, kSend, kPost, kSendMessage, kSleep, kWindow, kChildren, kEngine, kFrame,
-                    kClose };
+  enum class Kind { kCall, kSend, kPost, kSendMessage, kChildMessage, kOffered, kSleep, kWindow,
+                    kChildren, kEngine, kFrame, kClose };
   Kind kind = Kind::kWindow;
   int line = 0;
   std::string text;              // the step as written, for the transcript
-  std::string channel;
+  std::string channel;            // call, send; the class for childmsg
   std::vector<uint8_t> bytes;    // the encoded message (call, send)
   uint32_t message = 0;          // post, sendmsg
   uint64_t wparam = 0;
