@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <type_traits>
 
 namespace flutter {
 
@@ -17,9 +18,19 @@ bool StringLess(std::string_view a, std::string_view b) {
 
 namespace {
 
+// Numeric order. NaN, for which `<` is no order at all, sorts after every
+// number and equal to every other NaN: a map key read from the wire may be
+// NaN, and std::map needs a strict weak order to stay well defined.
 template <typename T>
 int CompareNumbers(T a, T b) {
-  return a < b ? -1 : (b < a ? 1 : 0);  // NaN is equivalent to everything.
+  if constexpr (std::is_floating_point<T>::value) {
+    bool a_is_nan = a != a;
+    bool b_is_nan = b != b;
+    if (a_is_nan || b_is_nan) {
+      return a_is_nan == b_is_nan ? 0 : (a_is_nan ? 1 : -1);
+    }
+  }
+  return a < b ? -1 : (b < a ? 1 : 0);
 }
 
 template <typename T>

@@ -103,7 +103,8 @@ class EncodableValue : public EncodableValueVariant {
 
 // Three-way comparison: negative when a is less than b, positive when b is
 // less than a, zero when neither is. Kinds order by index first; within a kind
-// numbers compare numerically, strings and byte lists bytewise unsigned with a
+// numbers compare numerically (NaN after every number, so that maps keep a
+// strict weak order), strings and byte lists bytewise unsigned with a
 // prefix first, lists and maps lexicographically, custom values by address.
 // Nested lists and maps are visited once per element, so comparing costs time
 // linear in the values' size however deep they nest (a two-sided `<` per

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <string>
 #include <variant>
@@ -181,6 +182,34 @@ TEST(EncodableValueTest, NestedEqualPrefixesCompareInLinearTime) {
   map[EncodableValue(EncodableValueMap{{nested, nested}})] = EncodableValue("map");
   ASSERT_EQ(map.size(), 3u);
   EXPECT_EQ(map.begin()->second, EncodableValue("smaller"));
+}
+
+TEST(EncodableValueTest, NaNKeysKeepTheMapOrdered) {
+  // Numbers order numerically; NaN has no numeric order, so it goes after
+  // every number and all NaNs are one key. Without that, a NaN key from the
+  // wire would break the map's ordering.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_TRUE(EncodableValue(1.0) < EncodableValue(nan));
+  EXPECT_FALSE(EncodableValue(nan) < EncodableValue(1.0));
+  EXPECT_FALSE(EncodableValue(nan) < EncodableValue(-nan));
+  EXPECT_TRUE(EncodableValue(std::vector<float>{1.0f}) <
+              EncodableValue(std::vector<float>{std::numeric_limits<float>::quiet_NaN()}));
+
+  EncodableValueMap map;
+  for (double key : {2.0, nan, 1.0, -nan, 3.0}) {
+    map.emplace(EncodableValue(key), EncodableValue(key));
+  }
+  ASSERT_EQ(map.size(), 4u);
+  std::vector<double> keys;
+  for (const auto& entry : map) {
+    keys.push_back(std::get<double>(entry.first));
+  }
+  EXPECT_EQ(keys[0], 1.0);
+  EXPECT_EQ(keys[1], 2.0);
+  EXPECT_EQ(keys[2], 3.0);
+  EXPECT_TRUE(std::isnan(keys[3]));
+  EXPECT_NE(map.find(EncodableValue(2.0)), map.end());
+  EXPECT_NE(map.find(EncodableValue(nan)), map.end());
 }
 
 TEST(EncodableValueTest, CustomValuesCompareByIdentity) {
