@@ -2,6 +2,8 @@
 
 #include <dwmapi.h>
 
+#include <algorithm>
+
 #include "flutter_windows.h"
 #include "host/log_file.h"
 
@@ -16,6 +18,14 @@ constexpr UINT kSetPosFrameChanged = SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECH
 constexpr UINT kSetPosResize =
     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_ASYNCWINDOWPOS;  // 0x4116
 constexpr UINT kSetPosContent = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS;     // 0x0114
+
+// Channel sizes are unchecked: scaled client sizes are kept small enough
+// that adding the frame cannot overflow the platform's 32-bit rectangle.
+constexpr int32_t kMaxClientExtent = 0x3FFFFFFF;
+
+int32_t ScaledExtent(uint32_t logical, double scale) {
+  return std::min(ScaleLogical(logical, scale), kMaxClientExtent);
+}
 
 int32_t live_window_count = 0;
 
@@ -180,7 +190,7 @@ void Win32Window::ResizeLogical(uint32_t width, uint32_t height) {
     return;
   }
   const double scale = MonitorScale(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST));
-  RECT rect = {0, 0, ScaleLogical(width, scale), ScaleLogical(height, scale)};
+  RECT rect = {0, 0, ScaledExtent(width, scale), ScaledExtent(height, scale)};
   (void)AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE)), FALSE,
                            static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_EXSTYLE)));
   SetWindowPos(hwnd_, nullptr, 0, 0, WidthOf(rect), HeightOf(rect), kSetPosResize);
@@ -195,7 +205,7 @@ void Win32Window::ResizeLogicalWidth(uint32_t width) {
   if (!GetWindowRect(hwnd_, &outer)) {
     return;
   }
-  RECT rect = {0, 0, ScaleLogical(width, scale), 0};
+  RECT rect = {0, 0, ScaledExtent(width, scale), 0};
   (void)AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE)), FALSE,
                            static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_EXSTYLE)));
   SetWindowPos(hwnd_, nullptr, 0, 0, WidthOf(rect), HeightOf(outer), kSetPosResize);

@@ -8,7 +8,16 @@
 set -euo pipefail
 bin=$1
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# A virtual desktop changes the display mode the wine server reports until it
+# restarts; restart it so that later tests see the real screen again.
+restore() {
+  rm -rf "$work"
+  wineserver -k </dev/null >/dev/null 2>&1 || true
+  wineserver -w </dev/null >/dev/null 2>&1 || true
+  wineserver -p </dev/null >/dev/null 2>&1 || true
+  wine wineboot </dev/null >/dev/null 2>&1 || true
+}
+trap restore EXIT
 export WINEDEBUG=-all
 : "${WINEPREFIX:?}"
 

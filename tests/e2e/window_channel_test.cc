@@ -142,6 +142,8 @@ TEST(WindowChannelTest, TopLevelMethodsAndTheirErrorsOnTheWire) {
       "send velora/window 0300000000\n"                                      // 22
       "send velora/window 07\n"                                              // 23
       "call velora/window isFullscreen\n"                                    // 24
+      "call velora/window resizeWindow {\"width\": 1e300, \"height\": 4294967295L}\n"  // 25
+      "call velora/window isFullscreen\n"                                    // 26
       "close\n");
   ASSERT_EQ(run.exit_code, 0);
   const std::vector<std::string> windows = run.LinesStartingWith("window ");
@@ -185,6 +187,9 @@ TEST(WindowChannelTest, TopLevelMethodsAndTheirErrorsOnTheWire) {
       << run.stderr_text;
   // The host is still answering afterwards.
   EXPECT_EQ(run.Response(24), kFalse);
+  // Sizes far beyond the screen are clamped before the frame is added.
+  EXPECT_EQ(run.Response(25), kTrue);
+  EXPECT_EQ(run.Response(26), kFalse);
 }
 
 TEST(WindowChannelTest, MoveSizeLoopEventsAndTheEngineFirst) {
