@@ -63,6 +63,10 @@ const EncodableValueMap* AsMap(const EncodableValue* arguments) {
 
 }  // namespace
 
+void GpuTexturePlugin::RegisterWithRegistrar(flutter::PluginRegistrarWindows* registrar) {
+  registrar->AdoptPlugin(Create(registrar->Messenger(), registrar->Textures()));
+}
+
 std::unique_ptr<GpuTexturePlugin> GpuTexturePlugin::Create(
     flutter::BinaryMessenger* messenger,
     flutter::TextureRegistrar* texture_registrar,

@@ -37,6 +37,10 @@ class RecordingTextureRegistrar : public flutter::TextureRegistrar {
   bool UnregisterExternalTexture(int64_t texture_id) override;
   void UnregisterExternalTexture(int64_t texture_id, std::function<void()> callback) override;
 
+  // Marks the end of the registrar's life just before it is destroyed; a
+  // call after this counts in CallsAfterDeath.
+  void Retire() { alive_.store(false); }
+
   // The id the next registration returns; later ones count on from it.
   void SetNextId(int64_t id);
 
