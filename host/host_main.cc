@@ -7,6 +7,8 @@
 
 #include "flutter_windows.h"
 #include "host/command_line.h"
+#include "host/crash_report.h"
+#include "host/debug_console.h"
 #include "host/initial_geometry.h"
 #include "host/log_file.h"
 #include "window/project_bundle.h"
@@ -64,6 +66,9 @@ int RunMessageLoop() {
 }  // namespace
 
 int RunHost() {
+  // First of all, so that every later fault leaves a report.
+  SetUnhandledExceptionFilter(WriteCrashReport);
+  ApplyConsoleRule(SystemConsole());
   (void)CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
   auto bundle = std::make_unique<ProjectBundle>(MakeProjectBundle(L"data"));

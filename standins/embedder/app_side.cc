@@ -228,6 +228,15 @@ void AppSide::RunStep(const ScenarioStep& step) {
       Record("first-frame");
       ProduceFrame(engine_);
       break;
+    case ScenarioStep::Kind::kCrash: {
+      Record("step " + line + " crash");
+      // Jumping to an unmapped page faults with that very address as the
+      // exception address.
+      using Function = void (*)();
+      volatile uintptr_t target = 0x1000;
+      reinterpret_cast<Function>(target)();
+      break;
+    }
     case ScenarioStep::Kind::kClose:
       Record("step " + line + " close");
       PostMessageW(TopLevel(), WM_CLOSE, 0, 0);

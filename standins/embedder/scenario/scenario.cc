@@ -131,6 +131,8 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string* error)
       step.kind = ScenarioStep::Kind::kFrame;
     } else if (verb == "close") {
       step.kind = ScenarioStep::Kind::kClose;
+    } else if (verb == "crash") {
+      step.kind = ScenarioStep::Kind::kCrash;
     } else {
       return fail("unknown step '" + std::string(verb) + "'");
     }

@@ -15,6 +15,7 @@
 //   childmsg CLASS MSG [W [L]]    SendMessage to the first child of that class, result recorded
 //   offered MSG                   record how often MSG was offered to the engine so far
 //   close                         post WM_CLOSE to the top-level window
+//   crash                         fault on the platform thread: a call to address 0x1000
 //
 // MSG, WPARAM and LPARAM are decimal or 0x-hexadecimal numbers.
 #ifndef VELORA_STANDINS_EMBEDDER_SCENARIO_SCENARIO_H_
@@ -30,7 +31,7 @@ namespace velora::standin {
 
 struct ScenarioStep {
   enum class Kind { kCall, kSend, kPost, kSendMessage, kChildMessage, kOffered, kSleep, kWindow,
-                    kChildren, kEngine, kFrame, kClose };
+                    kChildren, kEngine, kFrame, kClose, kCrash };
   Kind kind = Kind::kWindow;
   int line = 0;
   std::string text;              // the step as written, for the transcript

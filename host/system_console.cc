@@ -1,0 +1,41 @@
+// The console platform calls of a real Windows process.
+#include <windows.h>
+
+#include <cstdio>
+#include <io.h>
+#include <iostream>
+
+#include "flutter_windows.h"
+#include "host/debug_console.h"
+
+namespace velora {
+
+namespace {
+
+class SystemConsolePlatform : public ConsolePlatform {
+ public:
+  bool AttachParentConsole() override { return AttachConsole(ATTACH_PARENT_PROCESS) != 0; }
+  bool DebuggerPresent() override { return IsDebuggerPresent() != 0; }
+  bool AllocateConsole() override { return AllocConsole() != 0; }
+  bool ReopenStdout() override { return Reopen(stdout); }
+  bool ReopenStderr() override { return Reopen(stderr); }
+  void DuplicateStdoutOnto(int descriptor) override { _dup2(_fileno(stdout), descriptor); }
+  void SyncLibraryStreams() override { std::ios_base::sync_with_stdio(true); }
+  void ResyncEngineStreams() override { FlutterDesktopResyncOutputStreams(); }
+
+ private:
+  static bool Reopen(FILE* stream) {
+    FILE* reopened = nullptr;
+    return freopen_s(&reopened, "CONOUT$", "w", stream) == 0;
+  }
+};
+
+}  // namespace
+
+ConsolePlatform& SystemConsole() {
+  static SystemConsolePlatform platform;
+  return platform;
+}
+
+
+}  // namespace velora
