@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "gpu_texture/gpu_texture_plugin.h"
 #include "host/log_file.h"
 #include "messaging/standard_method_codec.h"
 #include "window/plugin_libraries.h"
@@ -48,8 +49,9 @@ bool FlutterWindow::OnCreated() {
   AttachContent(view_controller_->View()->NativeWindow());
   engine->OnNextFrame([this]() { OnFirstFrame(); });
 
+  // Without a registrar the GPU texture channel is simply absent.
   if (FlutterDesktopPluginRegistrarRef registrar = engine->RegistrarForPlugin("GpuTexturePlugin")) {
-    (void)flutter::RegistrarTable::Get().RegistrarFor(registrar);
+    GpuTexturePlugin::RegisterWithRegistrar(flutter::RegistrarTable::Get().RegistrarFor(registrar));
   }
 
   auto channel = std::make_unique<flutter::MethodCallChannel>(
