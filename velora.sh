@@ -103,6 +103,7 @@ cmd_test() {
   setup
   configure_and_build native
   configure_and_build native-asan
+  configure_and_build native-tsan
   configure_and_build fuzz
   configure_and_build windows
   VELORA_IN_DISPLAY= in_display "$0" _test_inner
@@ -111,6 +112,8 @@ cmd_test() {
 cmd_test_inner() {
   run_ctest native "$BUILD/native"
   run_ctest native-asan "$BUILD/native-asan"
+  # ThreadSanitizer: the tests where threads meet.
+  run_ctest native-tsan "$BUILD/native-tsan" -L tsan
   run_ctest fuzz "$BUILD/fuzz"
   start_wine
   run_ctest windows "$BUILD/windows"
