@@ -1,6 +1,7 @@
 #include "gpu_texture/texture_registrar_impl.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -39,7 +40,9 @@ TextureRegistrarImpl::TextureRegistrarImpl(FlutterDesktopTextureRegistrarRef tex
 TextureRegistrarImpl::~TextureRegistrarImpl() = default;
 
 int64_t TextureRegistrarImpl::RegisterTexture(TextureSource* source) {
-  FlutterDesktopTextureInfo info = {};
+  // Every byte zero, whichever union member is filled in below.
+  FlutterDesktopTextureInfo info;
+  std::memset(&info, 0, sizeof info);
   if (auto* pixel_buffer = source != nullptr ? std::get_if<PixelBufferSource>(source) : nullptr) {
     info.type = kFlutterDesktopPixelBufferTexture;
     info.pixel_buffer_config.callback = PixelBufferTrampoline;

@@ -38,7 +38,9 @@ struct SentMessage {
 };
 
 // Receives the host's response to a delivered message (empty for an empty
-// response). Runs on the thread that sends the response.
+// response). Runs on the thread that sends the response, while that thread
+// holds the messenger lock: it must not wait for another thread that may
+// take the lock (a shutdown on the platform thread, for one).
 using ResponseCallback = std::function<void(std::vector<uint8_t> response)>;
 
 // Plays the Dart side of host sends: returns the reply bytes, or nullopt for
