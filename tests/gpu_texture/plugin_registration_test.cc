@@ -53,8 +53,15 @@ TEST(PluginRegistrationTest, RegistersOnTheEnginesRegistrarAndEndsWithTheEngine)
   EXPECT_EQ(d->width, 64u);
   EXPECT_EQ(d->height, 48u);
 
+  // A marked frame makes the engine's compositor ask for the descriptor.
   gpu_texture_mark_frame_available(id);
   EXPECT_EQ(standin::MarkedFrames(engine->texture_registrar, id), 1u);
+  standin::WaitForCompositor(engine->texture_registrar);
+  EXPECT_EQ(standin::ComposedFrames(engine->texture_registrar, id), 1u);
+  const auto composed = standin::LastComposedDescriptor(engine->texture_registrar, id);
+  ASSERT_TRUE(composed.has_value());
+  EXPECT_EQ(composed->width, 64u);
+  EXPECT_EQ(composed->handle, d->handle);
 
   // The engine ends: its registrar takes the plugin along, which withdraws
   // itself and hands its texture back before the texture registrar goes.

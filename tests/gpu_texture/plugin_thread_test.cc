@@ -125,5 +125,43 @@ TEST_F(StandinTextureTest, DisposeWhileTheCompositorAsks) {
   EXPECT_GT(answered.load(), 0);
 }
 
+
+// The stand-in's compositor asks after every marked frame, on its own
+// thread, while a renderer marks frames through the export and the platform
+// thread resizes; what it last got is the last size set.
+TEST_F(StandinTextureTest, MarkedFramesAreComposedOnTheCompositorsThread) {
+  standin::StartCompositor(embedder_);
+  const int64_t id = Create(Args({{"width", EncodableValue(2)}, {"height", EncodableValue(1)}}));
+  std::atomic<bool> stop{false};
+  std::thread renderer([&] {
+    while (!stop.load()) {
+      gpu_texture_mark_frame_available(id);
+    }
+  });
+  for (int32_t h = 1; h <= 200; ++h) {
+    ASSERT_EQ(channel_.Call("update", Args({{"textureId", EncodableValue(id)},
+                                            {"width", EncodableValue(2 * h)},
+                                            {"height", EncodableValue(h)}}))
+                  .kind,
+              Reply::kSuccess);
+    if (auto last = standin::LastComposedDescriptor(embedder_, id)) {
+      EXPECT_EQ(last->width, 2 * last->height);
+    }
+  }
+  stop.store(true);
+  renderer.join();
+  // One more frame after the last update, composed before we look.
+  gpu_texture_mark_frame_available(id);
+  standin::WaitForCompositor(embedder_);
+  EXPECT_GT(standin::ComposedFrames(embedder_, id), 0u);
+  EXPECT_LE(standin::ComposedFrames(embedder_, id), standin::MarkedFrames(embedder_, id));
+  const auto last = standin::LastComposedDescriptor(embedder_, id);
+  ASSERT_TRUE(last.has_value());
+  EXPECT_EQ(last->width, 400u);
+  EXPECT_EQ(last->height, 200u);
+  EXPECT_EQ(last->struct_size, 72u);
+  EXPECT_NE(last->handle, nullptr);
+}
+
 }  // namespace
 }  // namespace velora::test

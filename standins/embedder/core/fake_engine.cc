@@ -95,6 +95,7 @@ FlutterDesktopEngineRef FlutterDesktopEngineCreate(
   }
   engine->messenger = velora::standin::NewMessenger();
   engine->texture_registrar = velora::standin::NewTextureRegistrar();
+  velora::standin::StartCompositor(engine->texture_registrar);  // the engine composes marked frames
   ++Stats().engines_created;
   return engine;
 }

@@ -17,6 +17,11 @@ struct FlutterDesktopTextureRegistrar {
     // Requests calling into the host's callback right now; the completion of
     // an unregistration waits for them.
     int in_flight = 0;
+    // Compositor: whether a request is queued, how many were made, and what
+    // the last one returned.
+    bool compose_queued = false;
+    uint64_t composed = 0;
+    std::optional<FlutterDesktopGpuSurfaceDescriptor> last_composed;
   };
   struct Completion {
     std::shared_ptr<Texture> texture;  // null for an id that was not registered
@@ -33,6 +38,47 @@ struct FlutterDesktopTextureRegistrar {
   bool completing = false;
   bool stopping = false;
   std::thread worker;
+  // Ids whose marked frames await the compositor, each once.
+  std::deque<int64_t> to_compose;
+  bool composing = false;
+  std::thread compositor;
+
+  void Compose() {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      changed.wait(lock, [&] { return stopping || !to_compose.empty(); });
+      if (stopping) {
+        return;
+      }
+      const int64_t id = to_compose.front();
+      to_compose.pop_front();
+      auto found = textures.find(id);
+      if (found == textures.end() || !found->second->compose_queued) {
+        changed.notify_all();  // gone (or replaced) since it was marked
+        continue;
+      }
+      std::shared_ptr<Texture> texture = found->second;
+      texture->compose_queued = false;
+      ++texture->in_flight;
+      composing = true;
+      const FlutterDesktopGpuSurfaceTextureConfig config = texture->info.gpu_surface_config;
+      const size_t width = texture->last_composed ? texture->last_composed->width : 0;
+      const size_t height = texture->last_composed ? texture->last_composed->height : 0;
+      lock.unlock();
+      const FlutterDesktopGpuSurfaceDescriptor* descriptor =
+          config.callback(width, height, config.user_data);
+      std::optional<FlutterDesktopGpuSurfaceDescriptor> copy;
+      if (descriptor != nullptr) {
+        copy = *descriptor;  // read while the request still counts as in progress
+      }
+      lock.lock();
+      texture->last_composed = copy;
+      ++texture->composed;
+      --texture->in_flight;
+      composing = false;
+      changed.notify_all();
+    }
+  }
 
   void RunCompletions() {
     std::unique_lock<std::mutex> lock(mutex);
@@ -116,6 +162,9 @@ void DeleteTextureRegistrar(FlutterDesktopTextureRegistrarRef registrar) {
     registrar->stopping = true;
     registrar->changed.notify_all();
   }
+  if (registrar->compositor.joinable()) {
+    registrar->compositor.join();
+  }
   registrar->worker.join();
   delete registrar;
 }
@@ -167,6 +216,34 @@ void WaitForCompletions(FlutterDesktopTextureRegistrarRef registrar) {
   std::unique_lock<std::mutex> lock(registrar->mutex);
   registrar->changed.wait(lock,
                           [&] { return registrar->completions.empty() && !registrar->completing; });
+}
+
+void StartCompositor(FlutterDesktopTextureRegistrarRef registrar) {
+  std::lock_guard<std::mutex> lock(registrar->mutex);
+  if (!registrar->compositor.joinable()) {
+    registrar->compositor = std::thread([registrar] { registrar->Compose(); });
+  }
+}
+
+uint64_t ComposedFrames(FlutterDesktopTextureRegistrarRef registrar, int64_t id) {
+  std::lock_guard<std::mutex> lock(registrar->mutex);
+  auto found = registrar->textures.find(id);
+  return found != registrar->textures.end() ? found->second->composed : 0;
+}
+
+std::optional<FlutterDesktopGpuSurfaceDescriptor> LastComposedDescriptor(
+    FlutterDesktopTextureRegistrarRef registrar,
+    int64_t id) {
+  std::lock_guard<std::mutex> lock(registrar->mutex);
+  auto found = registrar->textures.find(id);
+  return found != registrar->textures.end() ? found->second->last_composed : std::nullopt;
+}
+
+void WaitForCompositor(FlutterDesktopTextureRegistrarRef registrar) {
+  std::unique_lock<std::mutex> lock(registrar->mutex);
+  registrar->changed.wait(lock, [&] {
+    return registrar->to_compose.empty() && !registrar->composing;
+  });
 }
 
 }  // namespace velora::standin
@@ -238,6 +315,13 @@ bool FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(
   if (found == texture_registrar->textures.end()) {
     return false;
   }
-  ++found->second->frames;
+  auto& texture = *found->second;
+  ++texture.frames;
+  if (texture_registrar->compositor.joinable() &&
+      texture.info.type == kFlutterDesktopGpuSurfaceTexture && !texture.compose_queued) {
+    texture.compose_queued = true;
+    texture_registrar->to_compose.push_back(texture_id);
+    texture_registrar->changed.notify_all();
+  }
   return true;
 }

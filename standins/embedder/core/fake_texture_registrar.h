@@ -9,7 +9,10 @@
 // - unregistration removes the texture at once and calls its completion
 //   exactly once, later, on the registrar's own worker thread, and only after
 //   every descriptor or pixel-buffer request for that texture already in
-//   progress has returned (so the completion may free the source).
+//   progress has returned (so the completion may free the source);
+// - with the compositor started, every marked frame of a GPU-surface texture
+//   is followed by a descriptor request on the compositor's own thread
+//   (marks that arrive while one is pending fold into it).
 #ifndef VELORA_STANDINS_EMBEDDER_CORE_FAKE_TEXTURE_REGISTRAR_H_
 #define VELORA_STANDINS_EMBEDDER_CORE_FAKE_TEXTURE_REGISTRAR_H_
 
@@ -62,6 +65,25 @@ VELORA_STANDIN_EXPORT const FlutterDesktopPixelBuffer* RequestPixelBuffer(
 
 // Blocks until every completion requested so far has run.
 VELORA_STANDIN_EXPORT void WaitForCompletions(FlutterDesktopTextureRegistrarRef registrar);
+
+// Starts the compositor thread, which asks for the descriptor of each
+// GPU-surface texture after its frames are marked, as the engine does when
+// it composes; it stops when the registrar is deleted. Sources registered
+// while it runs must live until their unregistration completes.
+VELORA_STANDIN_EXPORT void StartCompositor(FlutterDesktopTextureRegistrarRef registrar);
+
+// Descriptor requests the compositor made for a texture, and a copy of the
+// descriptor it got last (taken while the request was in progress; nullopt
+// before the first, or when the callback gave none). For registered ids.
+VELORA_STANDIN_EXPORT uint64_t ComposedFrames(FlutterDesktopTextureRegistrarRef registrar,
+                                              int64_t id);
+VELORA_STANDIN_EXPORT std::optional<FlutterDesktopGpuSurfaceDescriptor> LastComposedDescriptor(
+    FlutterDesktopTextureRegistrarRef registrar,
+    int64_t id);
+
+// Blocks until every frame marked so far has been composed (or its texture
+// has gone).
+VELORA_STANDIN_EXPORT void WaitForCompositor(FlutterDesktopTextureRegistrarRef registrar);
 
 }  // namespace velora::standin
 
