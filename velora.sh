@@ -9,7 +9,7 @@ set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD=$ROOT/build
-export WINEPREFIX=$BUILD/wineprefix
+export WINEPREFIX=${VELORA_WINEPREFIX:-$BUILD/wineprefix}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # The end-to-end tests and the demo expect this virtual screen.
@@ -130,25 +130,69 @@ cmd_run() {
   setup
   configure_and_build windows
   if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
-    # A real display: the user closes the window.
+    # A real display: the window opens there and the user closes it.
     VELORA_IN_DISPLAY=1 "$0" _run_inner "$@"
   else
-    # Headless: a virtual screen for a set time.
-    VELORA_IN_DISPLAY= in_display "$0" _run_inner --seconds "${VELORA_RUN_SECONDS:-10}" "$@"
+    # Headless: a virtual screen for a set time, then a screenshot.
+    VELORA_IN_DISPLAY= in_display "$0" _run_inner --headless "$@"
   fi
 }
 
+# Wine leaves the title bar to its own theme; give it the colours the host
+# asks the system for (black caption, light text), as Windows would show.
+dark_title_bar() {
+  local key='HKCU\Control Panel\Colors' name value
+  for name in ActiveTitle GradientActiveTitle InactiveTitle GradientInactiveTitle ActiveBorder \
+              InactiveBorder; do
+    wine reg add "$key" /v "$name" /d "0 0 0" /f </dev/null >/dev/null 2>&1 || true
+  done
+  for name in TitleText InactiveTitleText; do
+    wine reg add "$key" /v "$name" /d "242 242 242" /f </dev/null >/dev/null 2>&1 || true
+  done
+}
+
 cmd_run_inner() {
+  local headless=0 seconds=""
+  if [ "${1:-}" = "--headless" ]; then
+    headless=1
+    shift
+  fi
+  if [ "${1:-}" = "--seconds" ]; then
+    seconds=$2
+    shift 2
+  fi
+  [ "$headless" = 1 ] && seconds=${seconds:-${VELORA_RUN_SECONDS:-12}}
   start_wine
-  local status=0
-  "$ROOT/scripts/wine-run" "$BUILD/windows/bin/run_host.exe" "$@" || status=$?
-  stop_wine
-  local temp
+  dark_title_bar
+  wineserver -k </dev/null >/dev/null 2>&1 || true  # colours are read at start-up
+  start_wine
+  local status=0 temp shot=$BUILD/screenshot.png out=$BUILD/run_host.out
   temp=$WINEPREFIX/drive_c/users/$(whoami)/Temp
+  if [ "$headless" = 1 ]; then
+    # A Wine virtual desktop draws the frame itself, as a window manager would.
+    (cd "$BUILD/windows/bin" && wine explorer /desktop=Ondexa,2100x1320 run_host.exe \
+      --seconds "$seconds" "$@" </dev/null >"$out" 2>&1) &
+    local runner=$!
+    sleep $((seconds > 4 ? seconds - 3 : 1))
+    local desktop
+    desktop=$(xdotool search --name '^Ondexa - Wine desktop$' 2>/dev/null | head -n 1 || true)
+    if [ -n "$desktop" ]; then
+      import -window "$desktop" "$shot" 2>/dev/null || true
+    fi
+    wait "$runner" || true
+    cat "$out"
+    status=$(sed -nE 's/^run_host: host exited with (-?[0-9]+).*/\1/p' "$out" | tail -n 1)
+    status=${status:-1}
+  else
+    (cd "$BUILD/windows/bin" && wine run_host.exe ${seconds:+--seconds "$seconds"} "$@") ||
+      status=$?
+  fi
+  stop_wine
   echo "host exit code: $status"
   echo "run log:        $temp/velora_runner.log"
   echo "GPU plugin log: $temp/velora_gpu_texture_plugin.log"
-  return "$status"
+  [ "$headless" = 1 ] && [ -f "$shot" ] && echo "screenshot:     $shot"
+  [ "$status" = 0 ]
 }
 
 case "${1:-}" in

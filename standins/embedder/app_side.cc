@@ -5,7 +5,9 @@
 #include <sstream>
 #include <vector>
 
+#include "standins/embedder/app_probes.h"
 #include "standins/embedder/core/fake_messenger.h"
+#include "standins/embedder/core/fake_texture_registrar.h"
 #include "standins/embedder/core/platform_queue.h"
 #include "standins/embedder/scenario/value_text.h"
 
@@ -92,11 +94,20 @@ void AppSide::Start(FlutterDesktopEngine* engine, HWND timer_window) {
                   [this](const std::string& channel, const std::vector<uint8_t>& bytes)
                       -> std::optional<std::vector<uint8_t>> {
                     Record("host-send " + channel + " " + ToHex(bytes));
+                    demo_.OnHostSend(channel, bytes);
                     return std::nullopt;
                   });
 
   const std::string scenario_path = ArgumentValue(*engine, kScenarioArgument);
-  if (!scenario_path.empty()) {
+  if (scenario_path.empty()) {
+    // Without a scenario the app side plays the demo.
+    Record("engine-running");
+    Record("first-frame");
+    ProduceFrame(engine);
+    demo_.Start(engine, timer_window_);
+    return;
+  }
+  {
     std::ifstream in(Wide(scenario_path).c_str(), std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
@@ -121,6 +132,7 @@ void AppSide::Stop(FlutterDesktopEngine* engine) {
     return;
   }
   Record("engine-ended");
+  demo_.Stop();
   KillTimer(timer_window_, kStepTimer);
   engine_ = nullptr;
   if (transcript_ != nullptr) {
@@ -139,7 +151,9 @@ void AppSide::ScheduleNextStep(UINT milliseconds) {
 }
 
 void AppSide::OnTimer(UINT_PTR id) {
-  if (id == kStepTimer) {
+  if (id == DemoApp::kWindowRecordTimer || id == DemoApp::kRepaintTimer) {
+    demo_.OnTimer(id);
+  } else if (id == kStepTimer) {
     KillTimer(timer_window_, kStepTimer);
     RunNextStep();
   }
@@ -241,6 +255,36 @@ void AppSide::RunStep(const ScenarioStep& step) {
       Record("step " + line + " close");
       PostMessageW(TopLevel(), WM_CLOSE, 0, 0);
       break;
+    case ScenarioStep::Kind::kResources:
+    case ScenarioStep::Kind::kRefuseSends:
+    case ScenarioStep::Kind::kNextTextureId:
+    case ScenarioStep::Kind::kFrames:
+      RunProbeStep(step);
+      break;
+  }
+}
+
+void AppSide::RunProbeStep(const ScenarioStep& step) {
+  const std::string line = std::to_string(step.line);
+  switch (step.kind) {
+    case ScenarioStep::Kind::kResources:
+      Record(ResourcesLine());
+      break;
+    case ScenarioStep::Kind::kRefuseSends:
+      Record("step " + line + " " + step.text);
+      SetRefuseSends(engine_->messenger, step.number != 0);
+      break;
+    case ScenarioStep::Kind::kNextTextureId:
+      Record("step " + line + " " + step.text);
+      SetNextTextureId(engine_->texture_registrar, step.number);
+      break;
+    case ScenarioStep::Kind::kFrames:
+      Record("step " + line + " " + step.text);
+      Record(MarkFramesFromRendererThread(step.number, step.count) ? "frames-done " + line
+                                                                    : "frames-no-export " + line);
+      break;
+    default:
+      break;
   }
 }
 
@@ -302,9 +346,22 @@ void AppSide::RecordEngine() {
 
 void AppSide::OnViewInput(UINT message, int x, int y) {
   Record(Format("view-input 0x%04x %d,%d", message, x, y));
+  if (message == WM_LBUTTONUP && demo_.active()) {
+    demo_.OnClick(x, y);
+  }
+}
+
+void AppSide::OnViewResized() {
+  if (demo_.active()) {
+    demo_.OnViewResized();
+  }
 }
 
 void AppSide::Paint(HDC dc, const RECT& client) {
+  if (demo_.active()) {
+    demo_.Paint(dc, client);
+    return;
+  }
   const HBRUSH background = CreateSolidBrush(RGB(0x12, 0x14, 0x1a));
   FillRect(dc, &client, background);
   DeleteObject(background);

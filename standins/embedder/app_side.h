@@ -12,6 +12,7 @@
 #include <string>
 
 #include "standins/embedder/core/fake_engine.h"
+#include "standins/embedder/demo_app.h"
 #include "standins/embedder/scenario/scenario.h"
 
 namespace velora::standin {
@@ -30,16 +31,21 @@ class AppSide {
   // Draws what the app shows in the Flutter view.
   void Paint(HDC dc, const RECT& client);
 
+  void OnViewResized();
+
   // One line of the transcript (a line end is added).
   void Record(const std::string& line);
+  // The top-level window's state as one transcript line.
+  void RecordWindow();
 
  private:
   AppSide() = default;
   void RunNextStep();
   void RunStep(const ScenarioStep& step);
+  // Measurements and injected faults: resources, refusesends, nexttextureid, frames.
+  void RunProbeStep(const ScenarioStep& step);
   void ScheduleNextStep(UINT milliseconds);
   HWND TopLevel() const;
-  void RecordWindow();
   void RecordChildren();
   void RecordEngine();
 
@@ -48,6 +54,7 @@ class AppSide {
   std::FILE* transcript_ = nullptr;
   Scenario scenario_;
   size_t next_step_ = 0;
+  DemoApp demo_{*this};
 };
 
 }  // namespace velora::standin

@@ -53,6 +53,9 @@ LRESULT CALLBACK ViewWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
       EndPaint(hwnd, &paint);
       return 0;
     }
+    case WM_SIZE:
+      AppSide::Get().OnViewResized();
+      break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
     case WM_RBUTTONDOWN:

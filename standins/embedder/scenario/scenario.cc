@@ -133,6 +133,24 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string* error)
       step.kind = ScenarioStep::Kind::kClose;
     } else if (verb == "crash") {
       step.kind = ScenarioStep::Kind::kCrash;
+    } else if (verb == "resources") {
+      step.kind = ScenarioStep::Kind::kResources;
+    } else if (verb == "refusesends") {
+      step.kind = ScenarioStep::Kind::kRefuseSends;
+      const std::optional<uint64_t> flag = ParseNumber(NextWord(rest));
+      if (!flag || *flag > 1) return fail("refusesends needs 0 or 1");
+      step.number = static_cast<int64_t>(*flag);
+    } else if (verb == "nexttextureid" || verb == "frames") {
+      step.kind = verb == "frames" ? ScenarioStep::Kind::kFrames
+                                   : ScenarioStep::Kind::kNextTextureId;
+      const std::optional<uint64_t> id = ParseNumber(NextWord(rest));
+      if (!id) return fail("a texture id is needed");
+      step.number = static_cast<int64_t>(*id);
+      if (step.kind == ScenarioStep::Kind::kFrames) {
+        const std::optional<uint64_t> count = ParseNumber(NextWord(rest));
+        if (!count || *count > 10000000) return fail("frames needs a count (at most 10000000)");
+        step.count = static_cast<uint32_t>(*count);
+      }
     } else {
       return fail("unknown step '" + std::string(verb) + "'");
     }

@@ -16,6 +16,12 @@
 //   offered MSG                   record how often MSG was offered to the engine so far
 //   close                         post WM_CLOSE to the top-level window
 //   crash                         fault on the platform thread: a call to address 0x1000
+//   resources                     record the process's memory, handle, GDI, USER and
+//                                 window counts
+//   refusesends 0|1               the messenger refuses (1) or takes (0) the host's sends
+//   nexttextureid ID              the next texture registration returns ID (0: refused)
+//   frames ID COUNT               a renderer thread calls gpu_texture_mark_frame_available
+//                                 COUNT times with ID; the step waits for it
 //
 // MSG, WPARAM and LPARAM are decimal or 0x-hexadecimal numbers.
 #ifndef VELORA_STANDINS_EMBEDDER_SCENARIO_SCENARIO_H_
@@ -31,7 +37,8 @@ namespace velora::standin {
 
 struct ScenarioStep {
   enum class Kind { kCall, kSend, kPost, kSendMessage, kChildMessage, kOffered, kSleep, kWindow,
-                    kChildren, kEngine, kFrame, kClose, kCrash };
+                    kChildren, kEngine, kFrame, kClose, kCrash, kResources, kRefuseSends,
+                    kNextTextureId, kFrames };
   Kind kind = Kind::kWindow;
   int line = 0;
   std::string text;              // the step as written, for the transcript
@@ -41,6 +48,8 @@ struct ScenarioStep {
   uint64_t wparam = 0;
   int64_t lparam = 0;
   uint32_t milliseconds = 0;     // sleep
+  int64_t number = 0;            // refusesends, nexttextureid, frames (the id)
+  uint32_t count = 0;            // frames
 };
 
 struct Scenario {
