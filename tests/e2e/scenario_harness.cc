@@ -71,7 +71,7 @@ int ScenarioRun::IndexOf(const std::string& line) const {
 }
 
 ScenarioRun RunScenario(const std::string& scenario, const std::vector<std::wstring>& environment,
-                        const std::wstring& arguments) {
+                        const std::wstring& arguments, unsigned long timeout_ms) {
   const std::wstring scenario_path = UniqueTempPath(L".scn");
   const std::wstring transcript_path = UniqueTempPath(L".txt");
   const std::wstring stderr_path = UniqueTempPath(L".err");
@@ -94,7 +94,7 @@ ScenarioRun RunScenario(const std::string& scenario, const std::vector<std::wstr
       return run;
     }
     run.pid = host.pid();
-    run.exit_code = host.WaitForExit(60000);
+    run.exit_code = host.WaitForExit(timeout_ms);
   }
   run.transcript = SplitLines(ReadBinaryFile(Narrow(transcript_path)));
   run.stderr_text = ReadBinaryFile(Narrow(stderr_path));

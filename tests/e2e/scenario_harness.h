@@ -30,10 +30,12 @@ struct ScenarioRun {
 
 // `scenario` is the file's text; `environment` adds "NAME=value" entries for
 // the stand-ins; `arguments` are passed on the command line after the
-// scenario and transcript arguments.
+// scenario and transcript arguments. A run that takes longer than
+// `timeout_ms` counts as failed (exit code -1).
 ScenarioRun RunScenario(const std::string& scenario,
                         const std::vector<std::wstring>& environment = {},
-                        const std::wstring& arguments = std::wstring());
+                        const std::wstring& arguments = std::wstring(),
+                        unsigned long timeout_ms = 60000);
 
 // Hex of a text, as the transcript writes strings.
 std::string HexOfText(const std::string& text);

@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The demo of the run command used as a person would: in a Wine virtual
+# desktop, xdotool clicks the demo's full-screen button (the window must
+# cover the monitor), clicks it again (the old rectangle must return), drags
+# the frame (the window events must arrive in order), and a screenshot must
+# show the test pattern inside the native video area with the interface
+# strips around it.
+# Usage: demo_test.sh BIN_DIR
+set -euo pipefail
+bin=$1
+work=$(mktemp -d)
+restore() {
+  rm -rf "$work"
+  # A virtual desktop changes the display mode until the wine server restarts.
+  wineserver -k </dev/null >/dev/null 2>&1 || true
+  wineserver -w </dev/null >/dev/null 2>&1 || true
+  wineserver -p </dev/null >/dev/null 2>&1 || true
+  wine wineboot </dev/null >/dev/null 2>&1 || true
+}
+trap restore EXIT
+export WINEDEBUG=-all
+desktop="velora_demo_$$"
+transcript=$work/demo.txt
+(cd "$bin" && wine explorer "/desktop=$desktop,2100x1320" run_host.exe --seconds 25 \
+  "--transcript=Z:${work//\//\\}\\demo.txt" </dev/null >"$work/run_host.out" 2>&1 &)
+
+fail() { echo "FAIL: $*"; echo "--- transcript"; cat "$transcript" 2>/dev/null || true; exit 1; }
+wait_for() {  # wait_for PATTERN COUNT
+  for _ in $(seq 1 150); do
+    [ "$(grep -c "$1" "$transcript" 2>/dev/null || true)" -ge "$2" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+field() { sed -E "s/.* $1=([^ ]+).*/\\1/" <<<"$2"; }
+
+wait_for '^demo-button fullscreen ' 1 || fail "the demo did not lay out its buttons"
+wait_for '^window ' 1 || fail "no window record"
+first=$(grep -m1 '^window ' "$transcript")
+rect=$(field rect "$first")
+IFS=',' read -r left top right bottom <<<"$rect"
+IFS='x' read -r cw ch <<<"$(field client "$first")"
+desk=$(xdotool search --name "^$desktop - Wine desktop\$" | head -n 1)
+[ -n "$desk" ] || fail "no Wine desktop window"
+read -r dx dy <<<"$(xdotool getwindowgeometry "$desk" | sed -nE 's/.*Position: (-?[0-9]+),(-?[0-9]+).*/\1 \2/p')"
+border=$(( (right - left - cw) / 2 ))
+caption=$(( bottom - top - ch - border ))
+
+click_button() {  # click_button NAME ORIGIN_X ORIGIN_Y
+  local line bx by bw bh
+  line=$(grep "^demo-button $1 " "$transcript" | tail -n 1)
+  IFS=',' read -r bx by <<<"$(cut -d' ' -f3 <<<"$line")"
+  IFS='x' read -r bw bh <<<"$(cut -d' ' -f4 <<<"$line")"
+  xdotool mousemove $(($2 + bx + bw / 2)) $(($3 + by + bh / 2)) click 1
+}
+
+# Full screen: the window covers the whole monitor.
+click_button fullscreen $((dx + left + border)) $((dy + top + caption))
+wait_for '^window ' 2 || fail "no window record after the first click"
+full=$(grep '^window ' "$transcript" | sed -n 2p)
+[ "$(field rect "$full")" = "0,0,2100,1320" ] || fail "full screen rect is $(field rect "$full")"
+# The buttons moved with the bottom edge; the window has no frame now.
+wait_for '^demo-button fullscreen ' 2 || fail "no new layout in full screen"
+click_button fullscreen "$dx" "$dy"
+wait_for '^window ' 3 || fail "no window record after the second click"
+back=$(grep '^window ' "$transcript" | sed -n 3p)
+[ "$(field rect "$back")" = "$rect" ] || fail "restored rect $(field rect "$back") != $rect"
+[ "$(field style "$back")" = "$(field style "$first")" ] || fail "style not restored"
+sleep 1
+
+# What a person sees: the pattern in the native video area, the interface
+# strips around it (client coordinates, device pixels).
+shot=$work/shot.png
+import -window "$desk" "$shot"
+pixel() {  # pixel CLIENT_X CLIENT_Y -> r,g,b
+  convert "$shot" -format "%[fx:int(255*p{$((left + border + $1)),$((top + caption + $2))}.r)],%[fx:int(255*p{$((left + border + $1)),$((top + caption + $2))}.g)],%[fx:int(255*p{$((left + border + $1)),$((top + caption + $2))}.b)]" info:
+}
+video_w=$((cw - 320))
+[ "$(pixel 20 100)" = "192,192,192" ] || fail "first bar: $(pixel 20 100)"
+[ "$(pixel $((video_w - 20)) 100)" = "0,0,192" ] || fail "last bar: $(pixel $((video_w - 20)) 100)"
+[ "$(pixel 8 8)" = "31,36,51" ] || fail "top band: $(pixel 8 8)"
+[ "$(pixel $((cw - 8)) 300)" = "38,44,61" ] || fail "right strip: $(pixel $((cw - 8)) 300)"
+[ "$(pixel $((cw - 8)) $((ch - 8)))" = "31,36,51" ] || fail "bottom bar: $(pixel $((cw - 8)) $((ch - 8)))"
+
+# A frame drag: the window events, enter before exit.
+xdotool mousemove $((dx + left + 700)) $((dy + top + caption / 2)) mousedown 1
+for i in 1 2 3 4; do
+  xdotool mousemove $((dx + left + 700 + i * 15)) $((dy + top + caption / 2 + i * 10))
+  sleep 0.1
+done
+xdotool mouseup 1
+enter_hex=070b77696e646f774576656e740d01070474797065070d656e74657253697a654d6f7665
+exit_hex=070b77696e646f774576656e740d01070474797065070c6578697453697a654d6f7665
+wait_for "^host-send velora/window $exit_hex\$" 1 || fail "no exitSizeMove"
+enter=$(grep -n "^host-send velora/window $enter_hex\$" "$transcript" | head -n 1 | cut -d: -f1)
+exit_=$(grep -n "^host-send velora/window $exit_hex\$" "$transcript" | head -n 1 | cut -d: -f1)
+[ -n "$enter" ] && [ "$enter" -lt "$exit_" ] || fail "window events out of order"
+
+for _ in $(seq 1 300); do
+  grep -q 'host exited' "$work/run_host.out" 2>/dev/null && break
+  sleep 0.1
+done
+grep -q 'run_host: host exited with 0' "$work/run_host.out" || { cat "$work/run_host.out"; fail "exit"; }
+echo "demo: full screen, restore, frame drag and the picture as expected"
