@@ -6,45 +6,16 @@
 # show the test pattern inside the native video area with the interface
 # strips around it.
 # Usage: demo_test.sh BIN_DIR
-set -euo pipefail
 bin=$1
-work=$(mktemp -d)
-restore() {
-  rm -rf "$work"
-  # A virtual desktop changes the display mode until the wine server restarts.
-  wineserver -k </dev/null >/dev/null 2>&1 || true
-  wineserver -w </dev/null >/dev/null 2>&1 || true
-  wineserver -p </dev/null >/dev/null 2>&1 || true
-  wine wineboot </dev/null >/dev/null 2>&1 || true
-}
-trap restore EXIT
-export WINEDEBUG=-all
-desktop="velora_demo_$$"
-transcript=$work/demo.txt
+source "$(dirname "$0")/virtual_desktop.sh"
 (cd "$bin" && wine explorer "/desktop=$desktop,2100x1320" run_host.exe --seconds 25 \
-  "--transcript=Z:${work//\//\\}\\demo.txt" </dev/null >"$work/run_host.out" 2>&1 &)
-
-fail() { echo "FAIL: $*"; echo "--- transcript"; cat "$transcript" 2>/dev/null || true; exit 1; }
-wait_for() {  # wait_for PATTERN COUNT
-  for _ in $(seq 1 150); do
-    [ "$(grep -c "$1" "$transcript" 2>/dev/null || true)" -ge "$2" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-field() { sed -E "s/.* $1=([^ ]+).*/\\1/" <<<"$2"; }
+  "--transcript=$(win_path transcript.txt)" </dev/null >"$work/run_host.out" 2>&1 &)
 
 wait_for '^demo-button fullscreen ' 1 || fail "the demo did not lay out its buttons"
 wait_for '^window ' 1 || fail "no window record"
 first=$(grep -m1 '^window ' "$transcript")
 rect=$(field rect "$first")
-IFS=',' read -r left top right bottom <<<"$rect"
-IFS='x' read -r cw ch <<<"$(field client "$first")"
-desk=$(xdotool search --name "^$desktop - Wine desktop\$" | head -n 1)
-[ -n "$desk" ] || fail "no Wine desktop window"
-read -r dx dy <<<"$(xdotool getwindowgeometry "$desk" | sed -nE 's/.*Position: (-?[0-9]+),(-?[0-9]+).*/\1 \2/p')"
-border=$(( (right - left - cw) / 2 ))
-caption=$(( bottom - top - ch - border ))
+locate_window "$first"
 
 click_button() {  # click_button NAME ORIGIN_X ORIGIN_Y
   local line bx by bw bh
@@ -55,7 +26,7 @@ click_button() {  # click_button NAME ORIGIN_X ORIGIN_Y
 }
 
 # Full screen: the window covers the whole monitor.
-click_button fullscreen $((dx + left + border)) $((dy + top + caption))
+click_button fullscreen "$client_x" "$client_y"
 wait_for '^window ' 2 || fail "no window record after the first click"
 full=$(grep '^window ' "$transcript" | sed -n 2p)
 [ "$(field rect "$full")" = "0,0,2100,1320" ] || fail "full screen rect is $(field rect "$full")"
@@ -83,18 +54,9 @@ video_w=$((cw - 320))
 [ "$(pixel $((cw - 8)) $((ch - 8)))" = "31,36,51" ] || fail "bottom bar: $(pixel $((cw - 8)) $((ch - 8)))"
 
 # A frame drag: the window events, enter before exit.
-xdotool mousemove $((dx + left + 700)) $((dy + top + caption / 2)) mousedown 1
-for i in 1 2 3 4; do
-  xdotool mousemove $((dx + left + 700 + i * 15)) $((dy + top + caption / 2 + i * 10))
-  sleep 0.1
-done
-xdotool mouseup 1
-enter_hex=070b77696e646f774576656e740d01070474797065070d656e74657253697a654d6f7665
-exit_hex=070b77696e646f774576656e740d01070474797065070c6578697453697a654d6f7665
+drag_caption 700
 wait_for "^host-send velora/window $exit_hex\$" 1 || fail "no exitSizeMove"
-enter=$(grep -n "^host-send velora/window $enter_hex\$" "$transcript" | head -n 1 | cut -d: -f1)
-exit_=$(grep -n "^host-send velora/window $exit_hex\$" "$transcript" | head -n 1 | cut -d: -f1)
-[ -n "$enter" ] && [ "$enter" -lt "$exit_" ] || fail "window events out of order"
+events_in_order || fail "window events out of order"
 
 for _ in $(seq 1 300); do
   grep -q 'host exited' "$work/run_host.out" 2>/dev/null && break
