@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "standins/renderer/renderer.h"
+
 namespace velora::standin {
 
 void DrawTestPattern(HDC dc, const RECT& area, uint64_t frame) {
@@ -52,10 +54,8 @@ void DemoRenderer::Stop() {
 }
 
 void DemoRenderer::Run(HWND host, int64_t texture_id, unsigned interval_ms) {
-  using MarkFrame = void (*)(int64_t);
   // The renderer knows the host executable only by its export.
-  const auto mark = reinterpret_cast<MarkFrame>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(nullptr), "gpu_texture_mark_frame_available")));
+  const MarkFrameFunction mark = FindMarkFrameFunction();
   while (running_) {
     const uint64_t frame = frames_.fetch_add(1) + 1;
     if (host != nullptr && IsWindow(host)) {

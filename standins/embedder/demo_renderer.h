@@ -1,7 +1,7 @@
 // The outside video renderer of the demo, on a thread of its own: draws an
-// animated test pattern into the video host window, and announces each
-// frame of a shared texture through the executable's exported
-// gpu_texture_mark_frame_available, found by name in the process's module.
+// animated test pattern into the video host window and, for every frame,
+// announces the shared texture's frame through the executable's export
+// (found as the renderer stand-in finds it), for as long as the demo runs.
 #ifndef VELORA_STANDINS_EMBEDDER_DEMO_RENDERER_H_
 #define VELORA_STANDINS_EMBEDDER_DEMO_RENDERER_H_
 
