@@ -429,7 +429,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
         continue;
       }
       Row row;
-      row.ns = run.GetAdjustedRealTime();
+      // CPU time: these machines are shared, and the cases are single-threaded.
+      row.ns = run.GetAdjustedCPUTime();
       auto bytes = run.counters.find("bytes_per_second");
       row.bytes_per_second = bytes != run.counters.end() ? bytes->second.value : 0;
       auto allocations = run.counters.find("allocs/op");
