@@ -2,6 +2,11 @@
 
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <pthread.h>
+#endif
 #if defined(__linux__)
 #include <linux/membarrier.h>
 #include <sys/syscall.h>
@@ -10,49 +15,13 @@
 
 namespace velora {
 
-// A thread's own mark. Only its owner writes `depth`; waiters read it.
-struct alignas(64) InFlightCalls::Slot {
-  std::atomic<uint32_t> depth{0};
-  std::atomic<bool> claimed{false};
-};
-
 namespace {
 
 constexpr int kSlotCount = 64;
 
 InFlightCalls::Slot g_slots[kSlotCount];
-// Threads beyond the slots share one count and pay a read-modify-write.
-alignas(64) std::atomic<uint32_t> g_overflow{0};
-// Only ever turns from false to true, before anything guarded is published.
-std::atomic<bool> g_barrier_in_use{false};
+alignas(64) std::atomic<uint32_t> g_shared{0};
 std::atomic<bool> g_prepared{false};
-
-thread_local InFlightCalls::Slot* t_slot = nullptr;
-
-// Gives the thread's slot back when the thread ends.
-struct SlotReturn {
-  InFlightCalls::Slot* slot = nullptr;
-  ~SlotReturn() {
-    if (slot != nullptr) {
-      t_slot = nullptr;
-      slot->claimed.store(false, std::memory_order_release);
-    }
-  }
-};
-
-InFlightCalls::Slot* ClaimSlot() {
-  for (InFlightCalls::Slot& slot : g_slots) {
-    bool expected = false;
-    if (!slot.claimed.load(std::memory_order_relaxed) &&
-        slot.claimed.compare_exchange_strong(expected, true, std::memory_order_acquire)) {
-      thread_local SlotReturn owner;
-      owner.slot = &slot;
-      t_slot = &slot;
-      return &slot;
-    }
-  }
-  return nullptr;
-}
 
 #if defined(__linux__)
 bool RegisterProcessWideBarrier() {
@@ -71,30 +40,55 @@ bool RegisterProcessWideBarrier() {
 void ProcessWideBarrier() {}
 #endif
 
-}  // namespace
-
-InFlightCalls::Scope::Scope() : slot_(t_slot != nullptr ? t_slot : ClaimSlot()) {
-  if (slot_ == nullptr) {
-    g_overflow.fetch_add(1, std::memory_order_seq_cst);
-    return;
-  }
-  const uint32_t depth = slot_->depth.load(std::memory_order_relaxed) + 1;
-  if (g_barrier_in_use.load(std::memory_order_relaxed)) {
-    // The waiter's process-wide barrier orders this store before our read of
-    // the pointer; only the compiler must be kept from swapping them.
-    slot_->depth.store(depth, std::memory_order_relaxed);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-  } else {
-    slot_->depth.store(depth, std::memory_order_seq_cst);
+// A slot goes back to the pool when its thread ends (its depth is 0 then).
+// The platform's thread-end callbacks are used rather than a thread_local
+// destructor: MinGW may free emulated thread-local storage before those run.
+#ifdef _WIN32
+void NTAPI ReturnSlot(void* slot) {
+  if (slot != nullptr) {
+    static_cast<InFlightCalls::Slot*>(slot)->claimed.store(false, std::memory_order_release);
   }
 }
-
-InFlightCalls::Scope::~Scope() {
-  if (slot_ == nullptr) {
-    g_overflow.fetch_sub(1, std::memory_order_release);
-    return;
+void ReturnSlotWhenThreadEnds(InFlightCalls::Slot* slot) {
+  static const DWORD index = FlsAlloc(&ReturnSlot);
+  if (index != FLS_OUT_OF_INDEXES) {
+    FlsSetValue(index, slot);
   }
-  slot_->depth.store(slot_->depth.load(std::memory_order_relaxed) - 1, std::memory_order_release);
+}
+#else
+extern "C" void ReturnSlot(void* slot) {
+  static_cast<InFlightCalls::Slot*>(slot)->claimed.store(false, std::memory_order_release);
+}
+void ReturnSlotWhenThreadEnds(InFlightCalls::Slot* slot) {
+  static pthread_key_t key;
+  static const bool have_key = pthread_key_create(&key, &ReturnSlot) == 0;
+  if (have_key) {
+    pthread_setspecific(key, slot);
+  }
+}
+#endif
+
+}  // namespace
+
+InFlightCalls::Slot* InFlightCalls::ClaimSlot() {
+  for (Slot& slot : g_slots) {
+    bool expected = false;
+    if (!slot.claimed.load(std::memory_order_relaxed) &&
+        slot.claimed.compare_exchange_strong(expected, true, std::memory_order_acquire)) {
+      ReturnSlotWhenThreadEnds(&slot);
+      t_slot_ = &slot;
+      return &slot;
+    }
+  }
+  return nullptr;
+}
+
+void InFlightCalls::EnterShared() {
+  g_shared.fetch_add(1, std::memory_order_seq_cst);
+}
+
+void InFlightCalls::LeaveShared() {
+  g_shared.fetch_sub(1, std::memory_order_release);
 }
 
 void InFlightCalls::PrepareOrdering() {
@@ -102,12 +96,12 @@ void InFlightCalls::PrepareOrdering() {
     return;
   }
   if (RegisterProcessWideBarrier()) {
-    g_barrier_in_use.store(true);
+    barrier_in_use_.store(true);
   }
 }
 
 void InFlightCalls::WaitForCallersToLeave() {
-  if (g_barrier_in_use.load(std::memory_order_relaxed)) {
+  if (barrier_in_use_.load(std::memory_order_relaxed)) {
     ProcessWideBarrier();
   }
   // A slot read as 0 here belongs to a thread that either has left (its
@@ -117,18 +111,22 @@ void InFlightCalls::WaitForCallersToLeave() {
       std::this_thread::yield();
     }
   }
-  while (g_overflow.load(std::memory_order_seq_cst) != 0) {
+  while (g_shared.load(std::memory_order_seq_cst) != 0) {
     std::this_thread::yield();
   }
 }
 
-bool InFlightCalls::UsesProcessWideBarrier() {
-  return g_barrier_in_use.load();
+int InFlightCalls::SlotsInUse() {
+  int in_use = 0;
+  for (const Slot& slot : g_slots) {
+    in_use += slot.claimed.load() ? 1 : 0;
+  }
+  return in_use;
 }
 
 void InFlightCalls::ForceCallerSideOrderingForTesting() {
   g_prepared.store(true);
-  g_barrier_in_use.store(false);
+  barrier_in_use_.store(false);
 }
 
 }  // namespace velora

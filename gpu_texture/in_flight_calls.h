@@ -13,15 +13,41 @@ namespace velora {
 
 class InFlightCalls {
  public:
-  struct Slot;
+  // A thread's own mark. Only its owner writes `depth`; waiters read it.
+  struct alignas(64) Slot {
+    std::atomic<uint32_t> depth{0};
+    std::atomic<bool> claimed{false};
+  };
 
   // Marks the calling thread as inside a call until destroyed. Everything the
   // call reads of the guarded pointer must be read inside the scope, with
-  // sequentially consistent loads of the pointer itself.
+  // sequentially consistent loads of the pointer itself. Inline: it is on
+  // every frame's path.
   class Scope {
    public:
-    Scope();
-    ~Scope();
+    Scope() : slot_(t_slot_ != nullptr ? t_slot_ : ClaimSlot()) {
+      if (slot_ == nullptr) {
+        EnterShared();
+        return;
+      }
+      const uint32_t depth = slot_->depth.load(std::memory_order_relaxed) + 1;
+      if (barrier_in_use_.load(std::memory_order_relaxed)) {
+        // The waiter's process-wide barrier orders this store before our
+        // read of the pointer; only the compiler must keep them in order.
+        slot_->depth.store(depth, std::memory_order_relaxed);
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+      } else {
+        slot_->depth.store(depth, std::memory_order_seq_cst);
+      }
+    }
+    ~Scope() {
+      if (slot_ == nullptr) {
+        LeaveShared();
+        return;
+      }
+      slot_->depth.store(slot_->depth.load(std::memory_order_relaxed) - 1,
+                         std::memory_order_release);
+    }
     Scope(const Scope&) = delete;
     Scope& operator=(const Scope&) = delete;
 
@@ -39,11 +65,27 @@ class InFlightCalls {
   static void WaitForCallersToLeave();
 
   // True when callers run without a fence (a process-wide barrier is in use).
-  static bool UsesProcessWideBarrier();
+  static bool UsesProcessWideBarrier() { return barrier_in_use_.load(); }
+
+  // Slots held by threads right now (for tests: threads give theirs back
+  // when they end).
+  static int SlotsInUse();
 
   // For measurements only, while nothing guarded is published: makes callers
   // pay for the ordering themselves, as on platforms without the barrier.
   static void ForceCallerSideOrderingForTesting();
+
+ private:
+  // The calling thread's slot, claimed on its first call and given back
+  // when it ends; null when all slots are taken.
+  static Slot* ClaimSlot();
+  // Threads beyond the slots share one count and pay a read-modify-write.
+  static void EnterShared();
+  static void LeaveShared();
+
+  static inline thread_local Slot* t_slot_ = nullptr;
+  // Only ever turns from false to true, before anything guarded is published.
+  static inline std::atomic<bool> barrier_in_use_{false};
 };
 
 }  // namespace velora

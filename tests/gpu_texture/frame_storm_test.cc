@@ -10,6 +10,7 @@
 
 #include "gpu_texture/frame_available.h"
 #include "gpu_texture/gpu_texture_plugin.h"
+#include "gpu_texture/in_flight_calls.h"
 #include "tests/gpu_texture/plugin_test_support.h"
 
 namespace velora::test {
@@ -54,6 +55,20 @@ TEST(FrameAvailableStormTest, CallsAcrossPluginDestructionNeverReachADeadRegistr
   EXPECT_EQ(RecordingTextureRegistrar::CallsAfterDeath(), 0);
   EXPECT_EQ(RecordingTextureRegistrar::Alive(), 0);
   EXPECT_EQ(gpu_texture_plugin_instance.load(), nullptr);
+}
+
+// Each calling thread marks itself in a slot of its own; a thread that ends
+// gives it back, so that renderers coming and going do not use them all up.
+TEST(InFlightCallsTest, ThreadsGiveTheirSlotBackWhenTheyEnd) {
+  const int before = InFlightCalls::SlotsInUse();
+  for (int i = 0; i < 100; ++i) {
+    std::thread([] { gpu_texture_mark_frame_available(1); }).join();
+  }
+  EXPECT_EQ(InFlightCalls::SlotsInUse(), before);
+  std::thread([&] {
+    gpu_texture_mark_frame_available(1);
+    EXPECT_EQ(InFlightCalls::SlotsInUse(), before + 1);
+  }).join();
 }
 
 }  // namespace
