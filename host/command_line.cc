@@ -1,6 +1,7 @@
 #include "host/command_line.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
 #include <shellapi.h>
 
 namespace velora {

@@ -7,17 +7,21 @@
 
 namespace velora {
 
-void WriteCrashReportLines(uint32_t code, const void* address, void* const* frames,
-                           std::size_t frame_count, CrashLineSink sink, void* context) {
+void WriteCrashReportLines(uint32_t code,
+                           const void* address,
+                           void* const* frames,
+                           std::size_t frame_count,
+                           CrashLineSink sink,
+                           void* context) {
   char line[kCrashLineCapacity];
   char pointer[kPointerTextLength + 1];
   auto emit = [&](int written) {
     if (written < 0) {
       return;
     }
-    const std::size_t length =
-        static_cast<std::size_t>(written) < sizeof line ? static_cast<std::size_t>(written)
-                                                        : sizeof line - 1;
+    const std::size_t length = static_cast<std::size_t>(written) < sizeof line
+                                   ? static_cast<std::size_t>(written)
+                                   : sizeof line - 1;
     sink(context, line, length);
   };
 

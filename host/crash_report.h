@@ -20,8 +20,12 @@ using CrashLineSink = void (*)(void* context, const char* line, std::size_t leng
 // "STACK frames=%hu", then "  #%hu <pointer>" per frame, pointers as 16
 // upper-case digits. At most 32 frames are written. Uses no heap, so it is
 // safe in a crashing process.
-void WriteCrashReportLines(uint32_t code, const void* address, void* const* frames,
-                           std::size_t frame_count, CrashLineSink sink, void* context);
+void WriteCrashReportLines(uint32_t code,
+                           const void* address,
+                           void* const* frames,
+                           std::size_t frame_count,
+                           CrashLineSink sink,
+                           void* context);
 
 // Joins the temporary directory and the file name into `out` (260 wide
 // characters with the terminator). False, and nothing written past the

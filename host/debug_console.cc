@@ -1,6 +1,5 @@
 #include "host/debug_console.h"
 
-
 namespace velora {
 
 void ApplyConsoleRule(ConsolePlatform& platform) {

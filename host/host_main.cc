@@ -11,8 +11,8 @@
 #include "host/debug_console.h"
 #include "host/initial_geometry.h"
 #include "host/log_file.h"
-#include "window/project_bundle.h"
 #include "window/flutter_window.h"
+#include "window/project_bundle.h"
 
 namespace velora {
 

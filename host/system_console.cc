@@ -1,8 +1,8 @@
 // The console platform calls of a real Windows process.
 #include <windows.h>
 
-#include <cstdio>
 #include <io.h>
+#include <cstdio>
 #include <iostream>
 
 #include "flutter_windows.h"
@@ -36,6 +36,5 @@ ConsolePlatform& SystemConsole() {
   static SystemConsolePlatform platform;
   return platform;
 }
-
 
 }  // namespace velora

@@ -20,7 +20,8 @@ class HostProcess {
   // Starts velora.exe from BinaryDir() with the given extra arguments
   // (already quoted) and environment additions ("NAME=value"). With a
   // `stderr_path`, the child's standard output and error go to that file.
-  HostProcess(const std::wstring& arguments, const std::vector<std::wstring>& environment,
+  HostProcess(const std::wstring& arguments,
+              const std::vector<std::wstring>& environment,
               const std::wstring& stderr_path = std::wstring());
   ~HostProcess();
 

@@ -24,7 +24,8 @@ FlutterEngine::FlutterEngine(const velora::ProjectBundle& bundle) {
   properties.ui_thread_policy = bundle.engine_options[1];
 
   engine_handle_ = FlutterDesktopEngineCreate(&properties);
-  messenger_ = std::make_unique<BinaryMessengerImpl>(FlutterDesktopEngineGetMessenger(engine_handle_));
+  messenger_ =
+      std::make_unique<BinaryMessengerImpl>(FlutterDesktopEngineGetMessenger(engine_handle_));
 }
 
 FlutterEngine::~FlutterEngine() {

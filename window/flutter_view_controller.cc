@@ -4,10 +4,12 @@
 
 namespace flutter {
 
-FlutterViewController::FlutterViewController(int width, int height,
+FlutterViewController::FlutterViewController(int width,
+                                             int height,
                                              const velora::ProjectBundle& bundle)
     : engine_(std::make_shared<FlutterEngine>(bundle)) {
-  controller_handle_ = FlutterDesktopViewControllerCreate(width, height, engine_->ReleaseEngineHandle());
+  controller_handle_ =
+      FlutterDesktopViewControllerCreate(width, height, engine_->ReleaseEngineHandle());
   if (controller_handle_ == nullptr) {
     std::cerr << "Failed to create view controller." << std::endl;
     return;
@@ -28,11 +30,13 @@ void FlutterViewController::ForceRedraw() {
   FlutterDesktopViewControllerForceRedraw(controller_handle_);
 }
 
-std::optional<LRESULT> FlutterViewController::HandleTopLevelMessage(HWND hwnd, UINT message,
-                                                                    WPARAM wparam, LPARAM lparam) {
+std::optional<LRESULT> FlutterViewController::HandleTopLevelMessage(HWND hwnd,
+                                                                    UINT message,
+                                                                    WPARAM wparam,
+                                                                    LPARAM lparam) {
   LRESULT result = 0;
-  if (FlutterDesktopViewControllerHandleTopLevelWindowProc(controller_handle_, hwnd, message, wparam,
-                                                           lparam, &result)) {
+  if (FlutterDesktopViewControllerHandleTopLevelWindowProc(controller_handle_, hwnd, message,
+                                                           wparam, lparam, &result)) {
     return result;
   }
   return std::nullopt;

@@ -29,7 +29,9 @@ class FlutterViewController {
 
   void ForceRedraw();
   // The engine's answer when it handles the top-level message itself.
-  std::optional<LRESULT> HandleTopLevelMessage(HWND hwnd, UINT message, WPARAM wparam,
+  std::optional<LRESULT> HandleTopLevelMessage(HWND hwnd,
+                                               UINT message,
+                                               WPARAM wparam,
                                                LPARAM lparam);
 
  private:

@@ -93,7 +93,9 @@ void FlutterWindow::PlaceVideoHost(int32_t x, int32_t y, int32_t w, int32_t h) {
   video_host_.Place(x, y, w, h);
 }
 
-void FlutterWindow::ApplyNativeVideoMode(bool active, int32_t top_height, int32_t bar_height,
+void FlutterWindow::ApplyNativeVideoMode(bool active,
+                                         int32_t top_height,
+                                         int32_t bar_height,
                                          std::optional<int32_t> right_padding) {
   const NativeVideoState before = native_video_;
   native_video_.active = active;
@@ -143,10 +145,10 @@ void FlutterWindow::OnExitSizeMove(HWND hwnd) {
     RECT view_client = {0, 0, 0, 0};
     GetClientRect(view, &view_client);
     char line[256];
-    std::snprintf(line, sizeof line,
-                  "flutter_view resize (%s): client=%dx%d => flutter_view_client=%dx%d",
-                  "WM_EXITSIZEMOVE", width, height, static_cast<int>(view_client.right - view_client.left),
-                  static_cast<int>(view_client.bottom - view_client.top));
+    std::snprintf(
+        line, sizeof line, "flutter_view resize (%s): client=%dx%d => flutter_view_client=%dx%d",
+        "WM_EXITSIZEMOVE", width, height, static_cast<int>(view_client.right - view_client.left),
+        static_cast<int>(view_client.bottom - view_client.top));
     WriteRunLog(line);
   }
   InvalidateRect(Handle(), nullptr, FALSE);

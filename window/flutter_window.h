@@ -32,7 +32,9 @@ class FlutterWindow : public Win32Window, public WindowChannelTarget {
   void DestroyVideoHost() override { video_host_.Destroy(); }
   void PlaceVideoHost(int32_t x, int32_t y, int32_t w, int32_t h) override;
   void ShowVideoHost(bool visible) override { video_host_.Show(visible); }
-  void ApplyNativeVideoMode(bool active, int32_t top_height, int32_t bar_height,
+  void ApplyNativeVideoMode(bool active,
+                            int32_t top_height,
+                            int32_t bar_height,
                             std::optional<int32_t> right_padding) override;
   void SetTitleUtf8(const std::string& title) override;
   void ResizeLogical(uint32_t width, uint32_t height) override {

@@ -13,11 +13,11 @@ namespace {
 
 constexpr DWORD kFullScreenStyleMask = 0xFF3BFFFF;    // no WS_CAPTION, WS_THICKFRAME
 constexpr DWORD kFullScreenExStyleMask = 0xFFFDFCFE;  // no dialog/window/client/static edges
-constexpr UINT kSetPosKeepZOrder = SWP_NOZORDER | SWP_NOACTIVATE;                      // 0x0014
+constexpr UINT kSetPosKeepZOrder = SWP_NOZORDER | SWP_NOACTIVATE;                       // 0x0014
 constexpr UINT kSetPosFrameChanged = SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED;  // 0x0034
 constexpr UINT kSetPosResize =
     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_ASYNCWINDOWPOS;  // 0x4116
-constexpr UINT kSetPosContent = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS;     // 0x0114
+constexpr UINT kSetPosContent = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS;        // 0x0114
 
 // Channel sizes are unchecked: scaled client sizes are kept small enough
 // that adding the frame cannot overflow the platform's 32-bit rectangle.
@@ -102,10 +102,10 @@ bool Win32Window::CreateTopLevel(const std::wstring& title, const Point& origin,
   RECT frame = {0, 0, ScaleLogical(size.width, scale), ScaleLogical(size.height, scale)};
   (void)AdjustWindowRectEx(&frame, kTopLevelStyle, FALSE, 0);
 
-  const HWND window = CreateWindowExW(
-      0, kTopLevelClassName, title.c_str(), kTopLevelStyle, ScaleLogical(origin.x, scale),
-      ScaleLogical(origin.y, scale), WidthOf(frame), HeightOf(frame), nullptr, nullptr,
-      GetModuleHandleW(nullptr), this);
+  const HWND window =
+      CreateWindowExW(0, kTopLevelClassName, title.c_str(), kTopLevelStyle,
+                      ScaleLogical(origin.x, scale), ScaleLogical(origin.y, scale), WidthOf(frame),
+                      HeightOf(frame), nullptr, nullptr, GetModuleHandleW(nullptr), this);
   if (window == nullptr) {
     return false;
   }
@@ -247,7 +247,8 @@ LRESULT Win32Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARA
     case WM_ERASEBKGND: {
       RECT rect = {0, 0, 0, 0};
       GetClientRect(hwnd, &rect);
-      FillRect(reinterpret_cast<HDC>(wparam), &rect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      FillRect(reinterpret_cast<HDC>(wparam), &rect,
+               static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
       return 1;
     }
     case WM_NCACTIVATE:
@@ -267,7 +268,9 @@ LRESULT Win32Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARA
   return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
-LRESULT CALLBACK Win32Window::TopLevelWndProc(HWND hwnd, UINT message, WPARAM wparam,
+LRESULT CALLBACK Win32Window::TopLevelWndProc(HWND hwnd,
+                                              UINT message,
+                                              WPARAM wparam,
                                               LPARAM lparam) {
   if (message == WM_NCCREATE) {
     auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);

@@ -4,7 +4,8 @@ namespace velora {
 
 namespace {
 
-constexpr DWORD kHostStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;  // 0x56000000
+constexpr DWORD kHostStyle =
+    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;  // 0x56000000
 
 void RegisterHostClass(HINSTANCE instance) {
   WNDCLASSW existing = {};
@@ -101,7 +102,9 @@ void VideoHost::MoveToNativeArea() {
                SWP_NOACTIVATE | SWP_NOCOPYBITS);
 }
 
-LRESULT CALLBACK VideoHost::VideoHostWindowProc(HWND hwnd, UINT message, WPARAM wparam,
+LRESULT CALLBACK VideoHost::VideoHostWindowProc(HWND hwnd,
+                                                UINT message,
+                                                WPARAM wparam,
                                                 LPARAM lparam) {
   auto* self = reinterpret_cast<VideoHost*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   switch (message) {

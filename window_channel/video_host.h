@@ -39,14 +39,16 @@ class VideoHost {
   HWND hwnd() const { return hwnd_; }
 
  private:
-  static LRESULT CALLBACK VideoHostWindowProc(HWND hwnd, UINT message, WPARAM wparam,
+  static LRESULT CALLBACK VideoHostWindowProc(HWND hwnd,
+                                              UINT message,
+                                              WPARAM wparam,
                                               LPARAM lparam);
   void ClientSize(int32_t& width, int32_t& height) const;
 
   const NativeVideoState& mode_;
   HWND parent_ = nullptr;
-  HWND hwnd_ = nullptr;      // video_host_hwnd
-  LONG_PTR prev_proc_ = 0;   // video_host_prev_proc
+  HWND hwnd_ = nullptr;     // video_host_hwnd
+  LONG_PTR prev_proc_ = 0;  // video_host_prev_proc
 };
 
 }  // namespace velora

@@ -31,8 +31,7 @@ void ReadIntArgument(const EncodableValueMap& map, const char* key, int32_t& val
   }
 }
 
-void ReadNumberArgument(const EncodableValueMap& map, const char* key, double& value,
-                        bool& found) {
+void ReadNumberArgument(const EncodableValueMap& map, const char* key, double& value, bool& found) {
   const EncodableValue* entry = flutter::FindValue(map, key);
   if (entry == nullptr) {
     return;

@@ -22,7 +22,9 @@ std::optional<int32_t> FindIntArgument(const flutter::EncodableValueMap& map, co
 void ReadIntArgument(const flutter::EncodableValueMap& map, const char* key, int32_t& value);
 
 // double, int32 or int64 as a double; `found` tells whether one was there.
-void ReadNumberArgument(const flutter::EncodableValueMap& map, const char* key, double& value,
+void ReadNumberArgument(const flutter::EncodableValueMap& map,
+                        const char* key,
+                        double& value,
                         bool& found);
 
 std::optional<bool> ReadBoolArgument(const flutter::EncodableValueMap& map, const char* key);

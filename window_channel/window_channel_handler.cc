@@ -39,7 +39,8 @@ void SetNativeVideoMode(WindowChannelTarget& window, const EncodableValueMap* ar
 }
 
 // Null details: errors of this channel never carry any.
-void ResizeWindow(WindowChannelTarget& window, const EncodableValueMap* arguments,
+void ResizeWindow(WindowChannelTarget& window,
+                  const EncodableValueMap* arguments,
                   flutter::MethodResult<EncodableValue>& result) {
   if (arguments == nullptr) {
     result.Error("invalid_argument", "arguments must be a map");

@@ -31,7 +31,9 @@ class WindowChannelTarget {
   virtual void PlaceVideoHost(int32_t x, int32_t y, int32_t w, int32_t h) = 0;
   virtual void ShowVideoHost(bool visible) = 0;
   // `right_padding` empty keeps the current right padding.
-  virtual void ApplyNativeVideoMode(bool active, int32_t top_height, int32_t bar_height,
+  virtual void ApplyNativeVideoMode(bool active,
+                                    int32_t top_height,
+                                    int32_t bar_height,
                                     std::optional<int32_t> right_padding) = 0;
   virtual void SetTitleUtf8(const std::string& title) = 0;
   virtual void ResizeLogical(uint32_t width, uint32_t height) = 0;
@@ -39,9 +41,10 @@ class WindowChannelTarget {
 };
 
 // Answers `result` exactly once, before returning.
-void HandleWindowChannelCall(WindowChannelTarget& window,
-                             const flutter::MethodCall<flutter::EncodableValue>& call,
-                             std::unique_ptr<flutter::MethodResult<flutter::EncodableValue>> result);
+void HandleWindowChannelCall(
+    WindowChannelTarget& window,
+    const flutter::MethodCall<flutter::EncodableValue>& call,
+    std::unique_ptr<flutter::MethodResult<flutter::EncodableValue>> result);
 
 }  // namespace velora
 

@@ -91,8 +91,8 @@ void AppSide::Start(FlutterDesktopEngine* engine, HWND timer_window) {
   }
   // Every message the host sends is part of the record.
   SetAppResponder(engine->messenger,
-                  [this](const std::string& channel, const std::vector<uint8_t>& bytes)
-                      -> std::optional<std::vector<uint8_t>> {
+                  [this](const std::string& channel,
+                         const std::vector<uint8_t>& bytes) -> std::optional<std::vector<uint8_t>> {
                     Record("host-send " + channel + " " + ToHex(bytes));
                     demo_.OnHostSend(channel, bytes);
                     return std::nullopt;
@@ -202,9 +202,9 @@ void AppSide::RunStep(const ScenarioStep& step) {
       break;
     case ScenarioStep::Kind::kSendMessage: {
       Record("step " + line + " " + step.text);
-      const LRESULT result = SendMessageW(TopLevel(), step.message,
-                                          static_cast<WPARAM>(step.wparam),
-                                          static_cast<LPARAM>(step.lparam));
+      const LRESULT result =
+          SendMessageW(TopLevel(), step.message, static_cast<WPARAM>(step.wparam),
+                       static_cast<LPARAM>(step.lparam));
       Record(Format("result %s %lld", line.c_str(), static_cast<long long>(result)));
       break;
     }
@@ -281,7 +281,7 @@ void AppSide::RunProbeStep(const ScenarioStep& step) {
     case ScenarioStep::Kind::kFrames:
       Record("step " + line + " " + step.text);
       Record(MarkFramesFromRendererThread(step.number, step.count) ? "frames-done " + line
-                                                                    : "frames-no-export " + line);
+                                                                   : "frames-no-export " + line);
       break;
     default:
       break;
@@ -298,9 +298,11 @@ void AppSide::RecordWindow() {
   GetWindowTextW(top, title, 256);
   char class_name[128] = {};
   GetClassNameA(top, class_name, sizeof class_name);
-  Record(Format("window class=%s visible=%d style=0x%08lx exstyle=0x%08lx rect=%ld,%ld,%ld,%ld client=%ldx%ld "
+  Record(Format("window class=%s visible=%d style=0x%08lx exstyle=0x%08lx rect=%ld,%ld,%ld,%ld "
+                "client=%ldx%ld "
                 "title=",
-                class_name, IsWindowVisible(top) ? 1 : 0, static_cast<unsigned long>(GetWindowLongW(top, GWL_STYLE)),
+                class_name, IsWindowVisible(top) ? 1 : 0,
+                static_cast<unsigned long>(GetWindowLongW(top, GWL_STYLE)),
                 static_cast<unsigned long>(GetWindowLongW(top, GWL_EXSTYLE)), outer.left, outer.top,
                 outer.right, outer.bottom, client.right - client.left, client.bottom - client.top) +
          HexOf(Utf8(title)));
@@ -328,13 +330,12 @@ void AppSide::RecordEngine() {
   for (const std::string& argument : engine_->arguments) {
     args += (args.empty() ? "" : ",") + HexOf(argument);
   }
-  Record("engine assets=" + HexOf(Utf8(engine_->assets_path)) +
-         " icu=" + HexOf(Utf8(engine_->icu_data_path)) +
-         " aot=" + HexOf(Utf8(engine_->aot_library_path)) +
+  Record("engine assets=" + HexOf(Utf8(engine_->assets_path)) + " icu=" +
+         HexOf(Utf8(engine_->icu_data_path)) + " aot=" + HexOf(Utf8(engine_->aot_library_path)) +
          Format(" entrypoint_null=%d entrypoint=", engine_->entrypoint_null ? 1 : 0) +
          HexOf(engine_->dart_entrypoint) +
-         Format(" argc=%d argv_null=%d options=%d,%d args=", engine_->argc, engine_->argv_null ? 1 : 0,
-                engine_->gpu_preference, engine_->ui_thread_policy) +
+         Format(" argc=%d argv_null=%d options=%d,%d args=", engine_->argc,
+                engine_->argv_null ? 1 : 0, engine_->gpu_preference, engine_->ui_thread_policy) +
          args);
   const int redraws = engine_->controller != nullptr ? engine_->controller->force_redraws : 0;
   Record(Format("counts force_redraws=%d font_reloads=%d", redraws, engine_->font_reloads));

@@ -32,7 +32,8 @@ class ReplyCatcher : public flutter::MethodResult<EncodableValue> {
  protected:
   void OnSuccess(const EncodableValue* result) override {
     ok = true;
-    if (result != nullptr) value = *result;
+    if (result != nullptr)
+      value = *result;
   }
   void OnError(const std::string&, const std::string&, const EncodableValue*) override {}
   void OnNotImplemented() override {}
@@ -63,19 +64,20 @@ void DemoApp::Start(FlutterDesktopEngine* engine, HWND timer_window) {
              }
            });
   ApplyNativeMode();
-  CallHost(kGpuChannel, "createGpuTexture",
-           EncodableValue(EncodableValueMap{{"width", 320},
-                                            {"height", 180},
-                                            {"sharedHandle", std::to_string(kDemoSharedHandle)}}),
-           [this](const EncodableValue* value, bool ok) {
-             if (!ok || value == nullptr) return;
-             if (const auto* map = std::get_if<EncodableValueMap>(value)) {
-               const EncodableValue* id = flutter::FindValue(*map, "textureId");
-               if (id != nullptr && std::holds_alternative<int64_t>(*id)) {
-                 texture_id_ = std::get<int64_t>(*id);
-               }
-             }
-           });
+  CallHost(
+      kGpuChannel, "createGpuTexture",
+      EncodableValue(EncodableValueMap{
+          {"width", 320}, {"height", 180}, {"sharedHandle", std::to_string(kDemoSharedHandle)}}),
+      [this](const EncodableValue* value, bool ok) {
+        if (!ok || value == nullptr)
+          return;
+        if (const auto* map = std::get_if<EncodableValueMap>(value)) {
+          const EncodableValue* id = flutter::FindValue(*map, "textureId");
+          if (id != nullptr && std::holds_alternative<int64_t>(*id)) {
+            texture_id_ = std::get<int64_t>(*id);
+          }
+        }
+      });
   renderer_.Start(host_, texture_id_, 40);
   app_.Record(std::string("demo host=") + (host_ != nullptr ? "1" : "0") +
               " texture=" + std::to_string(texture_id_));
@@ -95,16 +97,20 @@ void DemoApp::Stop() {
   host_ = nullptr;
 }
 
-void DemoApp::CallHost(const std::string& channel, const std::string& method,
-                       EncodableValue arguments, OnValue on_value) {
-  if (engine_ == nullptr) return;
+void DemoApp::CallHost(const std::string& channel,
+                       const std::string& method,
+                       EncodableValue arguments,
+                       OnValue on_value) {
+  if (engine_ == nullptr)
+    return;
   flutter::MethodCall<EncodableValue> call(method,
                                            std::make_unique<EncodableValue>(std::move(arguments)));
   std::unique_ptr<std::vector<uint8_t>> bytes =
       flutter::StandardMethodCodec::ForSerializer().EncodeCall(call);
   DeliverToHost(engine_->messenger, channel, *bytes,
                 [on_value = std::move(on_value)](std::vector<uint8_t> response) {
-                  if (!on_value) return;
+                  if (!on_value)
+                    return;
                   ReplyCatcher reply;
                   if (!response.empty()) {
                     flutter::StandardMethodCodec::ForSerializer().DecodeReply(
@@ -130,11 +136,12 @@ void DemoApp::ApplyNativeMode() {
   // limits its width when placed).
   RECT client = {0, 0, 0, 0};
   GetClientRect(ViewWindow(), &client);
-  CallHost(kWindowChannel, "setVideoHostBounds",
-           EncodableValue(EncodableValueMap{{"x", 0},
-                                            {"y", 0},
-                                            {"w", static_cast<int32_t>(client.right)},
-                                            {"h", static_cast<int32_t>(client.bottom - kBarHeight)}}));
+  CallHost(
+      kWindowChannel, "setVideoHostBounds",
+      EncodableValue(EncodableValueMap{{"x", 0},
+                                       {"y", 0},
+                                       {"w", static_cast<int32_t>(client.right)},
+                                       {"h", static_cast<int32_t>(client.bottom - kBarHeight)}}));
 }
 
 HWND DemoApp::ViewWindow() const {
@@ -150,7 +157,8 @@ void DemoApp::Invalidate() {
 
 void DemoApp::Note(const std::string& line) {
   events_.push_back(line);
-  while (events_.size() > 10) events_.pop_front();
+  while (events_.size() > 10)
+    events_.pop_front();
   Invalidate();
 }
 
@@ -162,7 +170,8 @@ void DemoApp::LayoutButtons(const RECT& client) {
   std::vector<Button> buttons;
   const int top = client.bottom - kBarHeight + 24;
   for (int i = 0; i < 4; ++i) {
-    Button button{kNames[i][0], kNames[i][1], RECT{24 + i * 200, top, 24 + i * 200 + 180, top + 48}};
+    Button button{kNames[i][0], kNames[i][1],
+                  RECT{24 + i * 200, top, 24 + i * 200 + 180, top + 48}};
     buttons.push_back(button);
   }
   const bool moved = buttons_.empty() || buttons_[0].rect.top != buttons[0].rect.top;
@@ -192,7 +201,8 @@ void DemoApp::Paint(HDC dc, const RECT& client) {
     const bool on = button.name == "native" && native_mode_;
     FillRectColor(dc, button.rect, on ? RGB(0x13, 0x9c, 0xb8) : RGB(0x3a, 0x42, 0x5a));
     std::string label = button.label;
-    if (button.name == "native") label += native_mode_ ? ": on" : ": off";
+    if (button.name == "native")
+      label += native_mode_ ? ": on" : ": off";
     Text(dc, button.rect.left + 16, button.rect.top + 16, label, RGB(0xff, 0xff, 0xff));
   }
   RECT strip = {client.right - kRightWidth, kTopHeight, client.right, client.bottom - kBarHeight};
@@ -203,10 +213,11 @@ void DemoApp::Paint(HDC dc, const RECT& client) {
   std::snprintf(line, sizeof line, "video host: %s", host_ != nullptr ? "native window" : "none");
   Text(dc, x, y, line, RGB(0xf2, 0xf2, 0xf2));
   y += 22;
-  const uint64_t marked =
-      (engine_ != nullptr && texture_id_ >= 0) ? MarkedFrames(engine_->texture_registrar, texture_id_) : 0;
-  std::snprintf(line, sizeof line, "GPU texture %lld: %llu frames", static_cast<long long>(texture_id_),
-                static_cast<unsigned long long>(marked));
+  const uint64_t marked = (engine_ != nullptr && texture_id_ >= 0)
+                              ? MarkedFrames(engine_->texture_registrar, texture_id_)
+                              : 0;
+  std::snprintf(line, sizeof line, "GPU texture %lld: %llu frames",
+                static_cast<long long>(texture_id_), static_cast<unsigned long long>(marked));
   Text(dc, x, y, line, RGB(0xf2, 0xf2, 0xf2));
   y += 32;
   Text(dc, x, y, "Events:", RGB(0x9c, 0xb8, 0x16));
@@ -243,8 +254,8 @@ void DemoApp::Press(const std::string& name) {
   } else if (name == "resize720" || name == "resize900") {
     const bool small = name == "resize720";
     CallHost(kWindowChannel, "resizeWindow",
-             EncodableValue(EncodableValueMap{{"width", small ? 1280 : 1600},
-                                              {"height", small ? 720 : 900}}));
+             EncodableValue(
+                 EncodableValueMap{{"width", small ? 1280 : 1600}, {"height", small ? 720 : 900}}));
     Note(small ? "resizeWindow 1280 x 720" : "resizeWindow 1600 x 900");
   }
   // The window state a moment later, once the platform has settled.
@@ -261,17 +272,20 @@ void DemoApp::OnTimer(UINT_PTR id) {
 }
 
 void DemoApp::OnViewResized() {
-  if (engine_ == nullptr) return;
+  if (engine_ == nullptr)
+    return;
   // The interface lays the video out again whenever its view changes size.
   ApplyNativeMode();
   Invalidate();
 }
 
 void DemoApp::OnHostSend(const std::string& channel, const std::vector<uint8_t>& bytes) {
-  if (channel != kWindowChannel) return;
+  if (channel != kWindowChannel)
+    return;
   std::unique_ptr<flutter::MethodCall<EncodableValue>> call =
       flutter::StandardMethodCodec::ForSerializer().DecodeCall(bytes.data(), bytes.size());
-  if (call == nullptr || call->MethodName() != "windowEvent" || call->Arguments() == nullptr) return;
+  if (call == nullptr || call->MethodName() != "windowEvent" || call->Arguments() == nullptr)
+    return;
   if (const auto* map = std::get_if<EncodableValueMap>(call->Arguments())) {
     const EncodableValue* type = flutter::FindValue(*map, "type");
     if (type != nullptr && std::holds_alternative<std::string>(*type)) {

@@ -53,8 +53,10 @@ class DemoApp {
   };
 
   using OnValue = std::function<void(const flutter::EncodableValue* value, bool ok)>;
-  void CallHost(const std::string& channel, const std::string& method,
-                flutter::EncodableValue arguments, OnValue on_value = nullptr);
+  void CallHost(const std::string& channel,
+                const std::string& method,
+                flutter::EncodableValue arguments,
+                OnValue on_value = nullptr);
   void ApplyNativeMode();
   void LayoutButtons(const RECT& client);
   void Press(const std::string& name);

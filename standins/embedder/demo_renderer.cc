@@ -43,7 +43,8 @@ void DrawTestPattern(HDC dc, const RECT& area, uint64_t frame) {
 void DemoRenderer::Start(HWND host, int64_t texture_id, unsigned interval_ms) {
   Stop();
   running_ = true;
-  thread_ = std::thread([this, host, texture_id, interval_ms] { Run(host, texture_id, interval_ms); });
+  thread_ =
+      std::thread([this, host, texture_id, interval_ms] { Run(host, texture_id, interval_ms); });
 }
 
 void DemoRenderer::Stop() {

@@ -1,7 +1,7 @@
 // DPI queries of the stand-in embedder: the system's answer for the monitor,
 // unless a test fixes the DPI through the environment.
-#include <windows.h>
 #include <shellscalingapi.h>
+#include <windows.h>
 
 #include <cstdlib>
 
@@ -19,8 +19,8 @@ UINT FlutterDesktopGetDpiForMonitor(HMONITOR monitor) {
   }
   UINT dpi_x = 0;
   UINT dpi_y = 0;
-  if (monitor != nullptr && SUCCEEDED(GetDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &dpi_x, &dpi_y)) &&
-      dpi_x != 0) {
+  if (monitor != nullptr &&
+      SUCCEEDED(GetDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &dpi_x, &dpi_y)) && dpi_x != 0) {
     return dpi_x;
   }
   return 96;

@@ -22,17 +22,18 @@ inline std::vector<uint8_t> NameEnvelope(const char* name) {
 }
 
 inline void AnswerWithName(FlutterDesktopMessengerRef messenger,
-                           const FlutterDesktopMessage* message, void* user_data) {
+                           const FlutterDesktopMessage* message,
+                           void* user_data) {
   const std::vector<uint8_t> envelope = NameEnvelope(static_cast<const char*>(user_data));
   FlutterDesktopMessengerSendResponse(messenger, message->response_handle, envelope.data(),
                                       envelope.size());
 }
 
-inline void InstallNamedChannel(FlutterDesktopPluginRegistrarRef registrar, const char* channel,
+inline void InstallNamedChannel(FlutterDesktopPluginRegistrarRef registrar,
+                                const char* channel,
                                 const char* name) {
   FlutterDesktopMessengerRef messenger = FlutterDesktopPluginRegistrarGetMessenger(registrar);
-  FlutterDesktopMessengerSetCallback(messenger, channel, AnswerWithName,
-                                     const_cast<char*>(name));
+  FlutterDesktopMessengerSetCallback(messenger, channel, AnswerWithName, const_cast<char*>(name));
 }
 
 }  // namespace velora::standin

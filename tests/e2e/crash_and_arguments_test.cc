@@ -42,7 +42,8 @@ TEST(CrashReportE2eTest, AFaultLeavesOnlyTheLatestReportAndEndsWithoutADialog) {
       // A longer stale report must not survive the next crash.
       std::FILE* stale = std::fopen(path.c_str(), "wb");
       ASSERT_NE(stale, nullptr);
-      for (int i = 0; i < 200; ++i) std::fputs("STALE LINE\r\n", stale);
+      for (int i = 0; i < 200; ++i)
+        std::fputs("STALE LINE\r\n", stale);
       std::fclose(stale);
     }
     const ScenarioRun run = RunScenario("crash\n");
@@ -86,7 +87,8 @@ TEST(ArgumentsE2eTest, CommandLineArgumentsReachTheEngineAsUtf8) {
   while (true) {
     const size_t comma = args.find(',', start);
     hex.push_back(args.substr(start, comma - start));
-    if (comma == std::string::npos) break;
+    if (comma == std::string::npos)
+      break;
     start = comma + 1;
   }
   ASSERT_EQ(hex.size(), 2u + 6u) << engine;  // the harness's own two first

@@ -19,11 +19,11 @@ using test::ScenarioRun;
 
 TEST(FlutterHostTest, ViewFillsTheClientAreaAndThePluginLibrariesAnswer) {
   const ScenarioRun run = RunScenario(
-      "window\n"                              // 1
-      "children\n"                            // 2
-      "engine\n"                              // 3
-      "call desktop_drop ping\n"              // 4
-      "call texture_rgba_renderer ping\n"     // 5
+      "window\n"                           // 1
+      "children\n"                         // 2
+      "engine\n"                           // 3
+      "call desktop_drop ping\n"           // 4
+      "call texture_rgba_renderer ping\n"  // 5
       "close\n");
   ASSERT_EQ(run.exit_code, 0);
 
@@ -43,8 +43,14 @@ TEST(FlutterHostTest, ViewFillsTheClientAreaAndThePluginLibrariesAnswer) {
   EXPECT_EQ(registrars[2], "registrar GpuTexturePlugin handler_installs=1");
 
   // Each plugin answers on its own channel with its name.
-  EXPECT_EQ(run.Response(4), "0007" "11" + HexOfText("DesktopDropPlugin"));
-  EXPECT_EQ(run.Response(5), "0007" "1d" + HexOfText("TextureRgbaRendererPluginCApi"));
+  EXPECT_EQ(run.Response(4),
+            "0007"
+            "11" +
+                HexOfText("DesktopDropPlugin"));
+  EXPECT_EQ(run.Response(5),
+            "0007"
+            "1d" +
+                HexOfText("TextureRgbaRendererPluginCApi"));
 
   // One redraw forced at creation; the first frame noted exactly once.
   EXPECT_EQ(run.LinesStartingWith("counts ").at(0), "counts force_redraws=1 font_reloads=0");
@@ -64,15 +70,14 @@ TEST(FlutterHostTest, TheEngineGetsTheBundlePathsAndTheArgumentsUnchanged) {
   EXPECT_NE(engine.find("entrypoint_null=0 entrypoint= "), std::string::npos);
   EXPECT_NE(engine.find("argc=5 argv_null=0 options=0,0 args="), std::string::npos);
   // The last three arguments, after the scenario's own two.
-  EXPECT_EQ(engine.substr(engine.size() - std::string("," + HexOfText("alpha") + ",," +
-                                                      HexOfText("with space"))
-                                                  .size()),
-            "," + HexOfText("alpha") + ",," + HexOfText("with space"));
+  EXPECT_EQ(
+      engine.substr(engine.size() -
+                    std::string("," + HexOfText("alpha") + ",," + HexOfText("with space")).size()),
+      "," + HexOfText("alpha") + ",," + HexOfText("with space"));
 }
 
 TEST(FlutterHostTest, RefusedViewControllerEndsStartUpWithExitCodeOne) {
-  const ScenarioRun run =
-      RunScenario("close\n", {L"VELORA_STANDIN_REFUSE_VIEW_CONTROLLER=1"});
+  const ScenarioRun run = RunScenario("close\n", {L"VELORA_STANDIN_REFUSE_VIEW_CONTROLLER=1"});
   EXPECT_EQ(run.exit_code, 1);
   // Standard error is a text stream: the line ends in CR LF.
   EXPECT_NE(run.stderr_text.find("Failed to create view controller.\r\n"), std::string::npos)

@@ -44,8 +44,8 @@ TEST(ResourcesTest, IconGroupHoldsOneHundredPixelThirtyTwoBitImage) {
   const std::string group = image.Resource(MAKEINTRESOURCEW(14), MAKEINTRESOURCEW(101));
   // GRPICONDIR: reserved, type 1, count; then 14-byte entries.
   ASSERT_GE(group.size(), 6u + 14u);
-  EXPECT_EQ(static_cast<unsigned char>(group[2]), 1);  // an icon
-  EXPECT_EQ(static_cast<unsigned char>(group[4]), 1);  // one image
+  EXPECT_EQ(static_cast<unsigned char>(group[2]), 1);    // an icon
+  EXPECT_EQ(static_cast<unsigned char>(group[4]), 1);    // one image
   EXPECT_EQ(static_cast<unsigned char>(group[6]), 100);  // width
   EXPECT_EQ(static_cast<unsigned char>(group[7]), 100);  // height
   EXPECT_EQ(static_cast<unsigned char>(group[12]), 32);  // bits per pixel

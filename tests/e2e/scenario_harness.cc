@@ -70,8 +70,10 @@ int ScenarioRun::IndexOf(const std::string& line) const {
   return -1;
 }
 
-ScenarioRun RunScenario(const std::string& scenario, const std::vector<std::wstring>& environment,
-                        const std::wstring& arguments, unsigned long timeout_ms) {
+ScenarioRun RunScenario(const std::string& scenario,
+                        const std::vector<std::wstring>& environment,
+                        const std::wstring& arguments,
+                        unsigned long timeout_ms) {
   const std::wstring scenario_path = UniqueTempPath(L".scn");
   const std::wstring transcript_path = UniqueTempPath(L".txt");
   const std::wstring stderr_path = UniqueTempPath(L".err");
@@ -79,8 +81,8 @@ ScenarioRun RunScenario(const std::string& scenario, const std::vector<std::wstr
     std::ofstream out(Narrow(scenario_path), std::ios::binary);
     out << scenario;
   }
-  std::wstring command = L"\"--scenario=" + scenario_path + L"\" \"--transcript=" +
-                         transcript_path + L"\"";
+  std::wstring command =
+      L"\"--scenario=" + scenario_path + L"\" \"--transcript=" + transcript_path + L"\"";
   if (!arguments.empty()) {
     command += L" " + arguments;
   }

@@ -48,32 +48,36 @@ std::vector<std::vector<std::string>> ChildListings(const ScenarioRun& run) {
 }
 
 TEST(WindowChannelTest, NativeVideoModeLaysOutTheHostAboveTheView) {
-  const ScenarioRun run = RunScenario(
-      "call velora/window resizeWindow {\"width\": 1280, \"height\": 720}\n"  // 1
-      "call velora/window createVideoHost\n"                                 // 2
-      "call velora/window createVideoHost\n"                                 // 3
-      "children\n"                                                           // 4
-      "call velora/window setNativeVideoMode {\"active\": true, \"topHeightPx\": 40, "
-      "\"barHeightPx\": 80, \"rightPaddingPx\": 300}\n"                      // 5
-      "children\n"                                                           // 6
-      "call velora/window setVideoHostBounds {\"x\": 0, \"y\": 40, \"w\": 5000, \"h\": 5000}\n"  // 7
-      "children\n"                                                           // 8
-      "call velora/window setNativeVideoMode {\"active\": true, \"topHeightPx\": 40, "
-      "\"barHeightPx\": 80, \"rightPaddingPx\": 300}\n"                      // 9
-      "call velora/window setNativeVideoMode {\"active\": false}\n"          // 10
-      "call velora/window setVideoHostBounds {\"x\": 0, \"y\": 40, \"w\": 5000, \"h\": 5000}\n"  // 11
-      "children\n"                                                           // 12
-      "call velora/window setVideoHostVisible {\"visible\": false}\n"        // 13
-      "children\n"                                                           // 14
-      "call velora/window setVideoHostVisible\n"                             // 15
-      "children\n"                                                           // 16
-      "childmsg VideoHostWindow 0x0084 0 0\n"                                // 17
-      "call velora/window destroyVideoHost\n"                                // 18
-      "children\n"                                                           // 19
-      "call velora/window setVideoHostBounds\n"                              // 20
-      "call velora/window setVideoHostVisible {\"visible\": true}\n"         // 21
-      "call velora/window destroyVideoHost\n"                                // 22
-      "close\n");
+  const ScenarioRun
+      run =
+          RunScenario(
+              "call velora/window resizeWindow {\"width\": 1280, \"height\": 720}\n"  // 1
+              "call velora/window createVideoHost\n"                                  // 2
+              "call velora/window createVideoHost\n"                                  // 3
+              "children\n"                                                            // 4
+              "call velora/window setNativeVideoMode {\"active\": true, \"topHeightPx\": 40, "
+              "\"barHeightPx\": 80, \"rightPaddingPx\": 300}\n"  // 5
+              "children\n"                                       // 6
+              "call velora/window setVideoHostBounds {\"x\": 0, \"y\": 40, \"w\": 5000, \"h\": "
+              "5000}\n"     // 7
+              "children\n"  // 8
+              "call velora/window setNativeVideoMode {\"active\": true, \"topHeightPx\": 40, "
+              "\"barHeightPx\": 80, \"rightPaddingPx\": 300}\n"              // 9
+              "call velora/window setNativeVideoMode {\"active\": false}\n"  // 10
+              "call velora/window setVideoHostBounds {\"x\": 0, \"y\": 40, \"w\": 5000, \"h\": "
+              "5000}\n"                                                        // 11
+              "children\n"                                                     // 12
+              "call velora/window setVideoHostVisible {\"visible\": false}\n"  // 13
+              "children\n"                                                     // 14
+              "call velora/window setVideoHostVisible\n"                       // 15
+              "children\n"                                                     // 16
+              "childmsg VideoHostWindow 0x0084 0 0\n"                          // 17
+              "call velora/window destroyVideoHost\n"                          // 18
+              "children\n"                                                     // 19
+              "call velora/window setVideoHostBounds\n"                        // 20
+              "call velora/window setVideoHostVisible {\"visible\": true}\n"   // 21
+              "call velora/window destroyVideoHost\n"                          // 22
+              "close\n");
   ASSERT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.Response(1), kTrue);
 
@@ -86,9 +90,9 @@ TEST(WindowChannelTest, NativeVideoModeLaysOutTheHostAboveTheView) {
   const auto listings = ChildListings(run);
   ASSERT_EQ(listings.size(), 7u);
   const std::string view = "class=FLUTTERVIEW visible=1 rect=0,0 1280x720";
-  EXPECT_EQ(listings[0], (std::vector<std::string>{
-                             "child 0 class=VideoHostWindow visible=1 rect=0,0 1x1",
-                             "child 1 " + view}));
+  EXPECT_EQ(listings[0],
+            (std::vector<std::string>{"child 0 class=VideoHostWindow visible=1 rect=0,0 1x1",
+                                      "child 1 " + view}));
   EXPECT_EQ(listings[1][0], "child 0 class=VideoHostWindow visible=1 rect=0,40 980x600");
   EXPECT_EQ(listings[2][0], "child 0 class=VideoHostWindow visible=1 rect=0,40 980x600");
   // Mode off, right padding still 300: only the placing limit applies.
@@ -109,7 +113,8 @@ TEST(WindowChannelTest, NativeVideoModeLaysOutTheHostAboveTheView) {
   // One line per change, none for the repeat.
   std::vector<std::string> mode_lines;
   for (const std::string& line : run.run_log) {
-    if (line.rfind("setNativeVideoMode", 0) == 0) mode_lines.push_back(line);
+    if (line.rfind("setNativeVideoMode", 0) == 0)
+      mode_lines.push_back(line);
   }
   EXPECT_EQ(mode_lines, (std::vector<std::string>{
                             "setNativeVideoMode: active 0->1 top 0->40 bar 0->80 right 0->300",
@@ -118,32 +123,32 @@ TEST(WindowChannelTest, NativeVideoModeLaysOutTheHostAboveTheView) {
 
 TEST(WindowChannelTest, TopLevelMethodsAndTheirErrorsOnTheWire) {
   const ScenarioRun run = RunScenario(
-      "call velora/window isFullscreen\n"                                    // 1
-      "window\n"                                                             // 2
-      "call velora/window toggleFullscreen\n"                                // 3
-      "call velora/window isFullscreen {\"any\": 1}\n"                       // 4
-      "window\n"                                                             // 5
-      "call velora/window toggleFullscreen\n"                                // 6
-      "window\n"                                                             // 7
-      "call velora/window setTitle {\"title\": \"Neu \\xc3\\xa9\"}\n"        // 8
-      "call velora/window setTitle {\"title\": 5}\n"                         // 9
-      "call velora/window setTitle\n"                                        // 10
-      "window\n"                                                             // 11
-      "call velora/window resizeWindow\n"                                    // 12
-      "call velora/window resizeWindow [800, 600]\n"                         // 13
-      "call velora/window resizeWindow {\"height\": 300}\n"                  // 14
-      "call velora/window resizeWindow {\"width\": 800.9, \"height\": 600}\n"  // 15
-      "window\n"                                                             // 16
-      "call velora/window resizeWindow {\"width\": 900L}\n"                  // 17
-      "window\n"                                                             // 18
-      "call velora/window resizeWindow {\"width\": nan, \"height\": -inf}\n"  // 19
-      "call velora/window TOGGLEFULLSCREEN\n"                                // 20
-      "call velora/window togglefullscreen\n"                                // 21
-      "send velora/window 0300000000\n"                                      // 22
-      "send velora/window 07\n"                                              // 23
-      "call velora/window isFullscreen\n"                                    // 24
+      "call velora/window isFullscreen\n"                                              // 1
+      "window\n"                                                                       // 2
+      "call velora/window toggleFullscreen\n"                                          // 3
+      "call velora/window isFullscreen {\"any\": 1}\n"                                 // 4
+      "window\n"                                                                       // 5
+      "call velora/window toggleFullscreen\n"                                          // 6
+      "window\n"                                                                       // 7
+      "call velora/window setTitle {\"title\": \"Neu \\xc3\\xa9\"}\n"                  // 8
+      "call velora/window setTitle {\"title\": 5}\n"                                   // 9
+      "call velora/window setTitle\n"                                                  // 10
+      "window\n"                                                                       // 11
+      "call velora/window resizeWindow\n"                                              // 12
+      "call velora/window resizeWindow [800, 600]\n"                                   // 13
+      "call velora/window resizeWindow {\"height\": 300}\n"                            // 14
+      "call velora/window resizeWindow {\"width\": 800.9, \"height\": 600}\n"          // 15
+      "window\n"                                                                       // 16
+      "call velora/window resizeWindow {\"width\": 900L}\n"                            // 17
+      "window\n"                                                                       // 18
+      "call velora/window resizeWindow {\"width\": nan, \"height\": -inf}\n"           // 19
+      "call velora/window TOGGLEFULLSCREEN\n"                                          // 20
+      "call velora/window togglefullscreen\n"                                          // 21
+      "send velora/window 0300000000\n"                                                // 22
+      "send velora/window 07\n"                                                        // 23
+      "call velora/window isFullscreen\n"                                              // 24
       "call velora/window resizeWindow {\"width\": 1e300, \"height\": 4294967295L}\n"  // 25
-      "call velora/window isFullscreen\n"                                    // 26
+      "call velora/window isFullscreen\n"                                              // 26
       "close\n");
   ASSERT_EQ(run.exit_code, 0);
   const std::vector<std::string> windows = run.LinesStartingWith("window ");
@@ -194,21 +199,20 @@ TEST(WindowChannelTest, TopLevelMethodsAndTheirErrorsOnTheWire) {
 
 TEST(WindowChannelTest, MoveSizeLoopEventsAndTheEngineFirst) {
   const ScenarioRun run = RunScenario(
-      "call velora/window createVideoHost\n"                                 // 1
-      "offered 0x0005\n"                                                     // 2
-      "sendmsg 0x0231\n"                                                     // 3
-      "sendmsg 0x0232\n"                                                     // 4
-      "sleep 100\n"                                                          // 5
-      "offered 0x0005\n"                                                     // 6
-      "sendmsg 0x001D\n"                                                     // 7
-      "engine\n"                                                             // 8
-      "sendmsg 0x0010\n",                                                    // 9: claimed close
+      "call velora/window createVideoHost\n"  // 1
+      "offered 0x0005\n"                      // 2
+      "sendmsg 0x0231\n"                      // 3
+      "sendmsg 0x0232\n"                      // 4
+      "sleep 100\n"                           // 5
+      "offered 0x0005\n"                      // 6
+      "sendmsg 0x001D\n"                      // 7
+      "engine\n"                              // 8
+      "sendmsg 0x0010\n",                     // 9: claimed close
       {L"VELORA_STANDIN_CLAIM_MESSAGES=0x1D=7,0x10=5"});
   EXPECT_EQ(run.exit_code, 0);
 
-  const std::string enter =
-      "host-send velora/window " + ShortString("windowEvent") + "0d01" + ShortString("type") +
-      ShortString("enterSizeMove");
+  const std::string enter = "host-send velora/window " + ShortString("windowEvent") + "0d01" +
+                            ShortString("type") + ShortString("enterSizeMove");
   const std::string exit = "host-send velora/window " + ShortString("windowEvent") + "0d01" +
                            ShortString("type") + ShortString("exitSizeMove");
   const int enter_at = run.IndexOf(enter);
@@ -228,7 +232,8 @@ TEST(WindowChannelTest, MoveSizeLoopEventsAndTheEngineFirst) {
   bool started = false;
   for (const std::string& line : run.run_log) {
     started = started || line.rfind("flutter_view resize", 0) == 0;
-    if (started && tail.size() < 5) tail.push_back(line);
+    if (started && tail.size() < 5)
+      tail.push_back(line);
   }
   ASSERT_EQ(tail.size(), 5u);
   EXPECT_EQ(tail[0].rfind("flutter_view resize (WM_EXITSIZEMOVE): client=", 0), 0u);
@@ -238,7 +243,8 @@ TEST(WindowChannelTest, MoveSizeLoopEventsAndTheEngineFirst) {
   EXPECT_EQ(tail[1], "WM_EXITSIZEMOVE: ForceRedraw()");
   EXPECT_EQ(tail[2], "child_windows (WM_EXITSIZEMOVE):");
   EXPECT_EQ(tail[3].rfind("  #0 hwnd=", 0), 0u);
-  EXPECT_NE(tail[3].find(" cls=VideoHostWindow vis=1 rect=0,0 1x1 tag=video_host"), std::string::npos);
+  EXPECT_NE(tail[3].find(" cls=VideoHostWindow vis=1 rect=0,0 1x1 tag=video_host"),
+            std::string::npos);
   EXPECT_NE(tail[4].find(" cls=FLUTTERVIEW vis=1 rect=0,0 " + client + " tag=flutter_view"),
             std::string::npos);
 
@@ -249,8 +255,8 @@ TEST(WindowChannelTest, MoveSizeLoopEventsAndTheEngineFirst) {
   // A claimed WM_CLOSE still reaches the base handler, which closes (the
   // engine, and with it the transcript, ends inside that call).
   const std::vector<std::string> end(run.run_log.end() - 3, run.run_log.end());
-  EXPECT_EQ(end, (std::vector<std::string>{"WM_CLOSE received", "WM_DESTROY",
-                                           "message loop exited"}));
+  EXPECT_EQ(end,
+            (std::vector<std::string>{"WM_CLOSE received", "WM_DESTROY", "message loop exited"}));
 }
 
 }  // namespace

@@ -23,20 +23,18 @@ TEST(CrashReportTest, HeaderStackCountAndFramesEndInCrLf) {
   Collected out;
   WriteCrashReportLines(0xC0000005u, reinterpret_cast<const void*>(uintptr_t{0x1000}), frames, 3,
                         Collect, &out);
-  EXPECT_EQ(out.lines, (std::vector<std::string>{
-                           "EXCEPTION code=0xc0000005 addr=0000000000001000\r\n",
-                           "STACK frames=3\r\n",
-                           "  #0 0000000140004A2B\r\n",
-                           "  #1 0000000000000000\r\n",
-                           "  #2 FFFFFFFFFFFFFFFF\r\n"}));
+  EXPECT_EQ(out.lines,
+            (std::vector<std::string>{"EXCEPTION code=0xc0000005 addr=0000000000001000\r\n",
+                                      "STACK frames=3\r\n", "  #0 0000000140004A2B\r\n",
+                                      "  #1 0000000000000000\r\n", "  #2 FFFFFFFFFFFFFFFF\r\n"}));
 }
 
 TEST(CrashReportTest, NoExceptionRecordAndDeepStacks) {
   Collected empty;
   WriteCrashReportLines(0, nullptr, nullptr, 0, Collect, &empty);
-  EXPECT_EQ(empty.lines, (std::vector<std::string>{
-                             "EXCEPTION code=0x00000000 addr=0000000000000000\r\n",
-                             "STACK frames=0\r\n"}));
+  EXPECT_EQ(empty.lines,
+            (std::vector<std::string>{"EXCEPTION code=0x00000000 addr=0000000000000000\r\n",
+                                      "STACK frames=0\r\n"}));
 
   std::vector<void*> deep(40);
   for (size_t i = 0; i < deep.size(); ++i) {

@@ -64,9 +64,9 @@ TEST(DebugConsoleTest, ReopenFailuresFallBackToDescriptorCopies) {
   console.stdout_reopens = false;
   console.stderr_reopens = false;
   OpenDebugConsole(console);
-  EXPECT_EQ(console.calls, (Calls{"alloc ok", "reopen stdout fails", "dup stdout onto 1",
-                                  "reopen stderr fails", "dup stdout onto 2", "sync",
-                                  "engine resync"}));
+  EXPECT_EQ(console.calls,
+            (Calls{"alloc ok", "reopen stdout fails", "dup stdout onto 1", "reopen stderr fails",
+                   "dup stdout onto 2", "sync", "engine resync"}));
 
   RecordingConsole refused;
   refused.allocates = false;

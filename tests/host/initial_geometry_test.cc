@@ -10,9 +10,9 @@ namespace {
 // Frame-inclusive rectangles as the platform adjusts 0,0,1920,1188 for
 // WS_OVERLAPPEDWINDOW at each DPI (typical metrics; the values only need to
 // be plausible, the rules are what is tested).
-constexpr Rect kFrameAt96{-8, -31, 1928, 1196};     // 1936 x 1227
-constexpr Rect kFrameAt144{-11, -45, 1931, 1199};   // 1942 x 1244
-constexpr Rect kFrameAt192{-15, -61, 1935, 1203};   // 1950 x 1264
+constexpr Rect kFrameAt96{-8, -31, 1928, 1196};    // 1936 x 1227
+constexpr Rect kFrameAt144{-11, -45, 1931, 1199};  // 1942 x 1244
+constexpr Rect kFrameAt192{-15, -61, 1935, 1203};  // 1950 x 1264
 
 TEST(InitialGeometryTest, LargeWorkAreaCentresTheFrameInclusiveRectangle) {
   const Rect work{0, 0, 2560, 1560};
@@ -49,8 +49,8 @@ TEST(InitialGeometryTest, SmallWorkAreaClampsAndPutsTheWindowAtItsCorner) {
 TEST(InitialGeometryTest, ScaledMonitorsDivideOriginAndSizeAndTruncate) {
   const Rect work{0, 0, 3840, 2160};
   const InitialGeometry at144 = ComputeInitialGeometry(1.5, kFrameAt144, &work);
-  EXPECT_EQ(at144.origin.x, 632);  // (0 + (3840 - 1942) / 2) / 1.5 = 949 / 1.5 = 632.67
-  EXPECT_EQ(at144.origin.y, 305);  // (2160 - 1244) / 2 = 458; 458 / 1.5 = 305.33
+  EXPECT_EQ(at144.origin.x, 632);     // (0 + (3840 - 1942) / 2) / 1.5 = 949 / 1.5 = 632.67
+  EXPECT_EQ(at144.origin.y, 305);     // (2160 - 1244) / 2 = 458; 458 / 1.5 = 305.33
   EXPECT_EQ(at144.size.width, 1294);  // 1942 / 1.5 = 1294.67
   EXPECT_EQ(at144.size.height, 829);  // 1244 / 1.5 = 829.33
 

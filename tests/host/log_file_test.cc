@@ -59,10 +59,8 @@ TEST(LogLineTest, AppendsOneFormattedLinePerCallAcrossOpens) {
   AppendLogLine(path.c_str(), 4242, 17, "entering message loop");
   AppendLogLine(path.c_str(), 4294967295ul, 0, nullptr);
   AppendLogLine(path.c_str(), 1, 2, "");
-  EXPECT_EQ(ReadFile(path),
-            "[pid=4242 tid=17] entering message loop" EOL
-            "[pid=4294967295 tid=0] (null)" EOL
-            "[pid=1 tid=2] " EOL);
+  EXPECT_EQ(ReadFile(path), "[pid=4242 tid=17] entering message loop" EOL
+                            "[pid=4294967295 tid=0] (null)" EOL "[pid=1 tid=2] " EOL);
 }
 
 TEST(LogLineTest, UnopenablePathIsSilent) {

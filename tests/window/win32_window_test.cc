@@ -101,7 +101,8 @@ TEST(Win32WindowTest, FullScreenTwiceRestoresStylesAndRectangleExactly) {
   EXPECT_TRUE(window.IsFullScreen());
   const DWORD full_style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
   EXPECT_EQ(full_style & (WS_CAPTION | WS_THICKFRAME), 0u);
-  EXPECT_EQ(full_style | WS_CAPTION | WS_THICKFRAME, static_cast<DWORD>(style) | WS_CAPTION | WS_THICKFRAME);
+  EXPECT_EQ(full_style | WS_CAPTION | WS_THICKFRAME,
+            static_cast<DWORD>(style) | WS_CAPTION | WS_THICKFRAME);
   MONITORINFO info = {};
   info.cbSize = sizeof info;
   GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &info);
@@ -232,9 +233,9 @@ TEST(Win32WindowTest, MessageTable) {
 
   // WM_DPICHANGED moves to the suggested rectangle.
   RECT suggested = {50, 60, 450, 360};
-  EXPECT_EQ(SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144),
-                         reinterpret_cast<LPARAM>(&suggested)),
-            0);
+  EXPECT_EQ(
+      SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested)),
+      0);
   EXPECT_TRUE(SameRect(WindowRectOf(hwnd), suggested));
 
   window.SetWindowTitle(L"Neuer Titel \u00e9");

@@ -35,7 +35,7 @@ TEST(NativeVideoLayoutTest, AreaIsTheClientLessTheThreeStrips) {
 TEST(NativeVideoLayoutTest, PlacementAndTheSizeLimit) {
   EXPECT_EQ(PlacedHostWidth(0, 5000, 1280, 300), 980);
   EXPECT_EQ(PlacedHostWidth(2000, 10, 1280, 300), 1);  // past the right edge
-  EXPECT_EQ(PlacedHostWidth(0, 0, 1280, 300), 0);       // a zero request stays zero
+  EXPECT_EQ(PlacedHostWidth(0, 0, 1280, 300), 0);      // a zero request stays zero
   EXPECT_EQ(PlacedHostWidth(100, 50, 1280, 0), 50);
 
   const NativeVideoState on{true, 40, 80, 300};

@@ -33,7 +33,8 @@ class RecordingWindow : public WindowChannelTarget {
   bool IsFullScreen() const override { return full_screen; }
   std::optional<int64_t> CreateVideoHost() override {
     calls.push_back("create");
-    if (host_fails) return std::nullopt;
+    if (host_fails)
+      return std::nullopt;
     return int64_t{0x123456789};
   }
   void DestroyVideoHost() override { calls.push_back("destroy"); }
@@ -42,7 +43,9 @@ class RecordingWindow : public WindowChannelTarget {
                     std::to_string(w) + "x" + std::to_string(h));
   }
   void ShowVideoHost(bool visible) override { calls.push_back(visible ? "show" : "hide"); }
-  void ApplyNativeVideoMode(bool active, int32_t top, int32_t bar,
+  void ApplyNativeVideoMode(bool active,
+                            int32_t top,
+                            int32_t bar,
                             std::optional<int32_t> right) override {
     calls.push_back("mode " + std::to_string(active) + " " + std::to_string(top) + " " +
                     std::to_string(bar) + " " + (right ? std::to_string(*right) : "keep"));
@@ -75,7 +78,8 @@ class RecordingResult : public MethodResult<EncodableValue> {
     }
     answers_->push_back(text);
   }
-  void OnError(const std::string& code, const std::string& message,
+  void OnError(const std::string& code,
+               const std::string& message,
                const EncodableValue* details) override {
     answers_->push_back("error " + code + " / " + message + (details ? " +details" : ""));
   }
@@ -90,7 +94,8 @@ struct Outcome {
   std::vector<std::string> calls;
 };
 
-Outcome Call(const std::string& method, std::unique_ptr<EncodableValue> arguments,
+Outcome Call(const std::string& method,
+             std::unique_ptr<EncodableValue> arguments,
              RecordingWindow& window) {
   Outcome outcome;
   window.calls.clear();
@@ -120,8 +125,8 @@ TEST(WindowChannelHandlerTest, FullScreenAndUnknownNames) {
   EXPECT_TRUE(query.calls.empty());
 
   // Exact, case-sensitive names only.
-  for (const char* name : {"togglefullscreen", "IsFullscreen", "setvideohostbounds", "setTitle ",
-                           "", "windowEvent"}) {
+  for (const char* name :
+       {"togglefullscreen", "IsFullscreen", "setvideohostbounds", "setTitle ", "", "windowEvent"}) {
     SCOPED_TRACE(name);
     Outcome other = Call(name, EncodableValue());
     EXPECT_EQ(other.answers, Strings{"not implemented"});
@@ -148,8 +153,8 @@ TEST(WindowChannelHandlerTest, BoundsReadIntegersOnlyAndKeepDefaults) {
   EXPECT_EQ(full.answers, Strings{"success true"});
 
   // Doubles, strings, bools, null and lists are not integers.
-  EXPECT_EQ(CallWithMap("setVideoHostBounds", {{"x", 10.0}, {"y", "20"}, {"w", true},
-                                               {"h", EncodableValue()}})
+  EXPECT_EQ(CallWithMap("setVideoHostBounds",
+                        {{"x", 10.0}, {"y", "20"}, {"w", true}, {"h", EncodableValue()}})
                 .calls,
             Strings{"place 0,0 1x1"});
   // int64 gives its low 32 bits as signed.
@@ -160,16 +165,18 @@ TEST(WindowChannelHandlerTest, BoundsReadIntegersOnlyAndKeepDefaults) {
                 .calls,
             Strings{"place -1,-2147483648 5x-1"});
   // Keys compare as strings, not as other kinds.
-  EXPECT_EQ(CallWithMap("setVideoHostBounds", {{EncodableValue(std::vector<uint8_t>{'x'}), 5}})
-                .calls,
-            Strings{"place 0,0 1x1"});
+  EXPECT_EQ(
+      CallWithMap("setVideoHostBounds", {{EncodableValue(std::vector<uint8_t>{'x'}), 5}}).calls,
+      Strings{"place 0,0 1x1"});
 }
 
 TEST(WindowChannelHandlerTest, NativeModeDefaultsAndRightPaddingRule) {
-  EXPECT_EQ(CallWithMap("setNativeVideoMode", {{"active", true}, {"topHeightPx", 40},
-                                               {"barHeightPx", 80}, {"rightPaddingPx", 300}})
-                .calls,
-            Strings{"mode 1 40 80 300"});
+  EXPECT_EQ(
+      CallWithMap(
+          "setNativeVideoMode",
+          {{"active", true}, {"topHeightPx", 40}, {"barHeightPx", 80}, {"rightPaddingPx", 300}})
+          .calls,
+      Strings{"mode 1 40 80 300"});
   // A missing right padding keeps the current one; missing top/bar are 0.
   EXPECT_EQ(CallWithMap("setNativeVideoMode", {{"active", true}, {"topHeightPx", 40}}).calls,
             Strings{"mode 1 40 0 keep"});

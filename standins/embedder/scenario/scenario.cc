@@ -32,14 +32,15 @@ std::string_view NextWord(std::string_view& rest) {
 }
 
 std::optional<uint64_t> ParseNumber(std::string_view word) {
-  if (word.empty()) return std::nullopt;
+  if (word.empty())
+    return std::nullopt;
   const std::string text(word);
   errno = 0;
   char* end = nullptr;
   const bool negative = text[0] == '-';
-  const unsigned long long value =
-      std::strtoull(text.c_str() + (negative ? 1 : 0), &end, 0);
-  if (*end != '\0' || errno == ERANGE) return std::nullopt;
+  const unsigned long long value = std::strtoull(text.c_str() + (negative ? 1 : 0), &end, 0);
+  if (*end != '\0' || errno == ERANGE)
+    return std::nullopt;
   return negative ? static_cast<uint64_t>(0) - value : static_cast<uint64_t>(value);
 }
 
@@ -59,7 +60,8 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string* error)
     std::string_view line = Trim(text.substr(0, end));
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     ++line_number;
-    if (line.empty() || line.front() == '#') continue;
+    if (line.empty() || line.front() == '#')
+      continue;
 
     ScenarioStep step;
     step.line = line_number;
@@ -74,12 +76,14 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string* error)
       step.kind = ScenarioStep::Kind::kCall;
       step.channel = std::string(NextWord(rest));
       const std::string method(NextWord(rest));
-      if (step.channel.empty() || method.empty()) return fail("call needs a channel and a method");
+      if (step.channel.empty() || method.empty())
+        return fail("call needs a channel and a method");
       std::unique_ptr<flutter::EncodableValue> arguments;
       if (!rest.empty()) {
         std::string why;
         std::optional<flutter::EncodableValue> value = ParseValueText(rest, &why);
-        if (!value) return fail(why);
+        if (!value)
+          return fail(why);
         arguments = std::make_unique<flutter::EncodableValue>(std::move(*value));
       }
       flutter::MethodCall<flutter::EncodableValue> call(method, std::move(arguments));
@@ -88,7 +92,8 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string* error)
       step.kind = ScenarioStep::Kind::kSend;
       step.channel = std::string(NextWord(rest));
       std::optional<std::vector<uint8_t>> bytes = FromHex(rest);
-      if (step.channel.empty() || !bytes) return fail("send needs a channel and hex bytes");
+      if (step.channel.empty() || !bytes)
+        return fail("send needs a channel and hex bytes");
       step.bytes = std::move(*bytes);
     } else if (verb == "post" || verb == "sendmsg" || verb == "childmsg") {
       step.kind = verb == "post"      ? ScenarioStep::Kind::kPost
@@ -96,30 +101,36 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string* error)
                                       : ScenarioStep::Kind::kChildMessage;
       if (step.kind == ScenarioStep::Kind::kChildMessage) {
         step.channel = std::string(NextWord(rest));
-        if (step.channel.empty()) return fail("childmsg needs a window class");
+        if (step.channel.empty())
+          return fail("childmsg needs a window class");
       }
       const std::optional<uint64_t> message = ParseNumber(NextWord(rest));
-      if (!message) return fail("a message number is needed");
+      if (!message)
+        return fail("a message number is needed");
       step.message = static_cast<uint32_t>(*message);
       if (!rest.empty()) {
         const std::optional<uint64_t> wparam = ParseNumber(NextWord(rest));
-        if (!wparam) return fail("bad wparam");
+        if (!wparam)
+          return fail("bad wparam");
         step.wparam = *wparam;
       }
       if (!rest.empty()) {
         const std::optional<uint64_t> lparam = ParseNumber(NextWord(rest));
-        if (!lparam) return fail("bad lparam");
+        if (!lparam)
+          return fail("bad lparam");
         step.lparam = static_cast<int64_t>(*lparam);
       }
     } else if (verb == "offered") {
       step.kind = ScenarioStep::Kind::kOffered;
       const std::optional<uint64_t> message = ParseNumber(NextWord(rest));
-      if (!message) return fail("a message number is needed");
+      if (!message)
+        return fail("a message number is needed");
       step.message = static_cast<uint32_t>(*message);
     } else if (verb == "sleep") {
       step.kind = ScenarioStep::Kind::kSleep;
       const std::optional<uint64_t> ms = ParseNumber(NextWord(rest));
-      if (!ms || *ms > 600000) return fail("sleep needs milliseconds (at most 600000)");
+      if (!ms || *ms > 600000)
+        return fail("sleep needs milliseconds (at most 600000)");
       step.milliseconds = static_cast<uint32_t>(*ms);
     } else if (verb == "window") {
       step.kind = ScenarioStep::Kind::kWindow;
@@ -138,17 +149,20 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string* error)
     } else if (verb == "refusesends") {
       step.kind = ScenarioStep::Kind::kRefuseSends;
       const std::optional<uint64_t> flag = ParseNumber(NextWord(rest));
-      if (!flag || *flag > 1) return fail("refusesends needs 0 or 1");
+      if (!flag || *flag > 1)
+        return fail("refusesends needs 0 or 1");
       step.number = static_cast<int64_t>(*flag);
     } else if (verb == "nexttextureid" || verb == "frames") {
-      step.kind = verb == "frames" ? ScenarioStep::Kind::kFrames
-                                   : ScenarioStep::Kind::kNextTextureId;
+      step.kind =
+          verb == "frames" ? ScenarioStep::Kind::kFrames : ScenarioStep::Kind::kNextTextureId;
       const std::optional<uint64_t> id = ParseNumber(NextWord(rest));
-      if (!id) return fail("a texture id is needed");
+      if (!id)
+        return fail("a texture id is needed");
       step.number = static_cast<int64_t>(*id);
       if (step.kind == ScenarioStep::Kind::kFrames) {
         const std::optional<uint64_t> count = ParseNumber(NextWord(rest));
-        if (!count || *count > 10000000) return fail("frames needs a count (at most 10000000)");
+        if (!count || *count > 10000000)
+          return fail("frames needs a count (at most 10000000)");
         step.count = static_cast<uint32_t>(*count);
       }
     } else {

@@ -36,20 +36,36 @@
 namespace velora::standin {
 
 struct ScenarioStep {
-  enum class Kind { kCall, kSend, kPost, kSendMessage, kChildMessage, kOffered, kSleep, kWindow,
-                    kChildren, kEngine, kFrame, kClose, kCrash, kResources, kRefuseSends,
-                    kNextTextureId, kFrames };
+  enum class Kind {
+    kCall,
+    kSend,
+    kPost,
+    kSendMessage,
+    kChildMessage,
+    kOffered,
+    kSleep,
+    kWindow,
+    kChildren,
+    kEngine,
+    kFrame,
+    kClose,
+    kCrash,
+    kResources,
+    kRefuseSends,
+    kNextTextureId,
+    kFrames
+  };
   Kind kind = Kind::kWindow;
   int line = 0;
-  std::string text;              // the step as written, for the transcript
-  std::string channel;            // call, send; the class for childmsg
-  std::vector<uint8_t> bytes;    // the encoded message (call, send)
-  uint32_t message = 0;          // post, sendmsg
+  std::string text;            // the step as written, for the transcript
+  std::string channel;         // call, send; the class for childmsg
+  std::vector<uint8_t> bytes;  // the encoded message (call, send)
+  uint32_t message = 0;        // post, sendmsg
   uint64_t wparam = 0;
   int64_t lparam = 0;
-  uint32_t milliseconds = 0;     // sleep
-  int64_t number = 0;            // refusesends, nexttextureid, frames (the id)
-  uint32_t count = 0;            // frames
+  uint32_t milliseconds = 0;  // sleep
+  int64_t number = 0;         // refusesends, nexttextureid, frames (the id)
+  uint32_t count = 0;         // frames
 };
 
 struct Scenario {

@@ -73,27 +73,38 @@ class Parser {
       Fail("value expected");
       return std::nullopt;
     }
-    if (ConsumeWord("null")) return EncodableValue();
-    if (ConsumeWord("true")) return EncodableValue(true);
-    if (ConsumeWord("false")) return EncodableValue(false);
-    if (ConsumeWord("u8[")) return TypedList<uint8_t>();
-    if (ConsumeWord("i32[")) return TypedList<int32_t>();
-    if (ConsumeWord("i64[")) return TypedList<int64_t>();
-    if (ConsumeWord("f64[")) return TypedList<double>();
-    if (ConsumeWord("f32[")) return TypedList<float>();
+    if (ConsumeWord("null"))
+      return EncodableValue();
+    if (ConsumeWord("true"))
+      return EncodableValue(true);
+    if (ConsumeWord("false"))
+      return EncodableValue(false);
+    if (ConsumeWord("u8["))
+      return TypedList<uint8_t>();
+    if (ConsumeWord("i32["))
+      return TypedList<int32_t>();
+    if (ConsumeWord("i64["))
+      return TypedList<int64_t>();
+    if (ConsumeWord("f64["))
+      return TypedList<double>();
+    if (ConsumeWord("f32["))
+      return TypedList<float>();
     const char c = text_[pos_];
     if (c == '"') {
       std::optional<std::string> text = String();
-      if (!text) return std::nullopt;
+      if (!text)
+        return std::nullopt;
       return EncodableValue(std::move(*text));
     }
     if (c == '[') {
       ++pos_;
       EncodableValueList list;
-      if (Consume(']')) return EncodableValue(std::move(list));
+      if (Consume(']'))
+        return EncodableValue(std::move(list));
       do {
         std::optional<EncodableValue> item = Value(depth + 1);
-        if (!item) return std::nullopt;
+        if (!item)
+          return std::nullopt;
         list.push_back(std::move(*item));
       } while (Consume(','));
       if (!Consume(']')) {
@@ -105,16 +116,19 @@ class Parser {
     if (c == '{') {
       ++pos_;
       EncodableValueMap map;
-      if (Consume('}')) return EncodableValue(std::move(map));
+      if (Consume('}'))
+        return EncodableValue(std::move(map));
       do {
         std::optional<EncodableValue> key = Value(depth + 1);
-        if (!key) return std::nullopt;
+        if (!key)
+          return std::nullopt;
         if (!Consume(':')) {
           Fail("':' expected");
           return std::nullopt;
         }
         std::optional<EncodableValue> value = Value(depth + 1);
-        if (!value) return std::nullopt;
+        if (!value)
+          return std::nullopt;
         map[std::move(*key)] = std::move(*value);
       } while (Consume(','));
       if (!Consume('}')) {
@@ -134,7 +148,8 @@ class Parser {
       const char c = text_[pos_];
       const bool part = (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' ||
                         c == 'E' || c == 'n' || c == 'a' || c == 'i' || c == 'f' || c == 'L';
-      if (!part) break;
+      if (!part)
+        break;
       ++pos_;
     }
     return std::string(text_.substr(start, pos_ - start));
@@ -147,12 +162,16 @@ class Parser {
       return std::nullopt;
     }
     const bool force_long = token.back() == 'L';
-    if (force_long) token.pop_back();
+    if (force_long)
+      token.pop_back();
     const bool is_real = token.find_first_of(".eEnaif") != std::string::npos;
     if (is_real && !force_long) {
-      if (token == "nan") return EncodableValue(std::numeric_limits<double>::quiet_NaN());
-      if (token == "inf") return EncodableValue(std::numeric_limits<double>::infinity());
-      if (token == "-inf") return EncodableValue(-std::numeric_limits<double>::infinity());
+      if (token == "nan")
+        return EncodableValue(std::numeric_limits<double>::quiet_NaN());
+      if (token == "inf")
+        return EncodableValue(std::numeric_limits<double>::infinity());
+      if (token == "-inf")
+        return EncodableValue(-std::numeric_limits<double>::infinity());
       char* end = nullptr;
       const double value = std::strtod(token.c_str(), &end);
       if (end == token.c_str() || *end != '\0') {
@@ -178,7 +197,8 @@ class Parser {
   template <typename T>
   std::optional<EncodableValue> TypedList() {
     std::vector<T> items;
-    if (Consume(']')) return EncodableValue(std::move(items));
+    if (Consume(']'))
+      return EncodableValue(std::move(items));
     do {
       std::string token = NumberToken();
       char* end = nullptr;
@@ -240,9 +260,12 @@ class Parser {
 };
 
 int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
   return -1;
 }
 
@@ -267,9 +290,11 @@ std::optional<std::vector<uint8_t>> FromHex(std::string_view text) {
   std::vector<uint8_t> bytes;
   int high = -1;
   for (char c : text) {
-    if (c == ' ') continue;
+    if (c == ' ')
+      continue;
     const int digit = HexDigit(c);
-    if (digit < 0) return std::nullopt;
+    if (digit < 0)
+      return std::nullopt;
     if (high < 0) {
       high = digit;
     } else {
@@ -277,7 +302,8 @@ std::optional<std::vector<uint8_t>> FromHex(std::string_view text) {
       high = -1;
     }
   }
-  if (high >= 0) return std::nullopt;
+  if (high >= 0)
+    return std::nullopt;
   return bytes;
 }
 
