@@ -149,8 +149,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
           continue;
         }
         std::printf("| %s | %d | %.2f | %.2f | %.2f | %.1f |\n", set[0], threads, ours->second.ns,
-                    base->second.ns,
-                    ours->second.ns / (base->second.ns > 0 ? base->second.ns : 1),
+                    base->second.ns, ours->second.ns / (base->second.ns > 0 ? base->second.ns : 1),
                     ours->second.allocations);
       }
     }

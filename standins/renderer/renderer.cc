@@ -91,10 +91,9 @@ bool StartRendererWith(MarkFrameFunction mark, int64_t texture_id, int frames, i
   }
   renderer.stopping = false;
   renderer.calls.store(0);
-  renderer.thread = std::thread(
-      [&renderer, mark, texture_id, frames, interval_ms] {
-        renderer.Run(mark, texture_id, frames, interval_ms);
-      });
+  renderer.thread = std::thread([&renderer, mark, texture_id, frames, interval_ms] {
+    renderer.Run(mark, texture_id, frames, interval_ms);
+  });
   return true;
 }
 

@@ -37,13 +37,14 @@ std::string Success(const EncodableValue& value) {
 }
 
 std::string Error(const std::string& code, const std::string& message) {
-  return Hex(*flutter::StandardMethodCodec::ForSerializer().EncodeErrorReply(code, message, nullptr));
+  return Hex(
+      *flutter::StandardMethodCodec::ForSerializer().EncodeErrorReply(code, message, nullptr));
 }
 
 std::string Created(int64_t id, const std::string& handle) {
-  return Success(EncodableValue(EncodableValueMap{
-      {EncodableValue("textureId"), EncodableValue(id)},
-      {EncodableValue("sharedHandle"), EncodableValue(handle)}}));
+  return Success(
+      EncodableValue(EncodableValueMap{{EncodableValue("textureId"), EncodableValue(id)},
+                                       {EncodableValue("sharedHandle"), EncodableValue(handle)}}));
 }
 
 std::string Updated(const std::string& handle) {
@@ -86,28 +87,28 @@ size_t GpuLogSize() {
 TEST(GpuTextureEndToEndTest, MethodTableOnTheWire) {
   const size_t log_offset = GpuLogSize();
   const ScenarioRun run = RunScenario(
-      "call velora/gpu_texture create\n"                                            // 1
-      "call velora/gpu_texture create {\"sharedHandle\": \"77\"}\n"                 // 2
-      "call velora/gpu_texture create {\"sharedHandle\": \"abc\"}\n"                // 3
+      "call velora/gpu_texture create\n"                              // 1
+      "call velora/gpu_texture create {\"sharedHandle\": \"77\"}\n"   // 2
+      "call velora/gpu_texture create {\"sharedHandle\": \"abc\"}\n"  // 3
       "call velora/gpu_texture create {\"sharedHandle\": \" 42xyz\", \"width\": 640L, "
-      "\"height\": 480.0}\n"                                                        // 4
+      "\"height\": 480.0}\n"  // 4
       "call velora/gpu_texture createGpuTexture {\"sharedHandle\": -1, \"width\": 320, "
-      "\"height\": 200}\n"                                                          // 5
-      "call velora/gpu_texture create {\"sharedHandle\": 0}\n"                      // 6
-      "call velora/gpu_texture update {\"textureId\": 99, \"width\": \"wide\"}\n"   // 7
-      "call velora/gpu_texture update {\"textureId\": 1L, \"width\": 800}\n"        // 8
-      "call velora/gpu_texture update\n"                                            // 9
-      "call velora/gpu_texture update {\"width\": 1}\n"                             // 10
+      "\"height\": 200}\n"                                                         // 5
+      "call velora/gpu_texture create {\"sharedHandle\": 0}\n"                     // 6
+      "call velora/gpu_texture update {\"textureId\": 99, \"width\": \"wide\"}\n"  // 7
+      "call velora/gpu_texture update {\"textureId\": 1L, \"width\": 800}\n"       // 8
+      "call velora/gpu_texture update\n"                                           // 9
+      "call velora/gpu_texture update {\"width\": 1}\n"                            // 10
       "call velora/gpu_texture updateGpuTextureSize {\"textureId\": 2, "
-      "\"sharedHandle\": \"5\"}\n"                                                  // 11
-      "call velora/gpu_texture dispose {\"textureId\": 1}\n"                        // 12
-      "call velora/gpu_texture disposeGpuTexture {\"textureId\": 1L}\n"             // 13
-      "call velora/gpu_texture update {\"textureId\": 1}\n"                         // 14
-      "call velora/gpu_texture dispose [1]\n"                                       // 15
-      "call velora/gpu_texture dispose {\"textureId\": \"3\"}\n"                    // 16
-      "call velora/gpu_texture Create\n"                                            // 17
-      "call velora/gpu_texture DISPOSE {\"textureId\": 2}\n"                        // 18
-      "call velora/gpu_texture dispose {\"textureId\": 42}\n"                       // 19
+      "\"sharedHandle\": \"5\"}\n"                                       // 11
+      "call velora/gpu_texture dispose {\"textureId\": 1}\n"             // 12
+      "call velora/gpu_texture disposeGpuTexture {\"textureId\": 1L}\n"  // 13
+      "call velora/gpu_texture update {\"textureId\": 1}\n"              // 14
+      "call velora/gpu_texture dispose [1]\n"                            // 15
+      "call velora/gpu_texture dispose {\"textureId\": \"3\"}\n"         // 16
+      "call velora/gpu_texture Create\n"                                 // 17
+      "call velora/gpu_texture DISPOSE {\"textureId\": 2}\n"             // 18
+      "call velora/gpu_texture dispose {\"textureId\": 42}\n"            // 19
       "close\n");
   ASSERT_EQ(run.exit_code, 0) << run.stderr_text;
 
@@ -163,10 +164,10 @@ TEST(GpuTextureEndToEndTest, MethodTableOnTheWire) {
 TEST(GpuTextureEndToEndTest, FramesFromTheRenderersThreadAreLoggedOnTheCadence) {
   const size_t log_offset = GpuLogSize();
   const ScenarioRun run = RunScenario(
-      "frames 1 5\n"                                                      // 1: no plugin texture yet
-      "call velora/gpu_texture create {\"sharedHandle\": \"1234\"}\n"     // 2
-      "frames 1 355\n"                                                    // 3
-      "frames 9 1\n"                                                      // 4: an unknown id
+      "frames 1 5\n"                                                   // 1: no plugin texture yet
+      "call velora/gpu_texture create {\"sharedHandle\": \"1234\"}\n"  // 2
+      "frames 1 355\n"                                                 // 3
+      "frames 9 1\n"                                                   // 4: an unknown id
       "close\n");
   ASSERT_EQ(run.exit_code, 0) << run.stderr_text;
   EXPECT_EQ(run.Response(2), Created(1, "1234"));

@@ -38,8 +38,8 @@ TEST(PluginRegistrationTest, RegistersOnTheEnginesRegistrarAndEndsWithTheEngine)
     standin::DeliverToHost(engine->messenger, kGpuTextureChannelName, bytes,
                            std::move(on_response));
   });
-  const Reply created = channel.Call("create", Args({{"width", EncodableValue(64)},
-                                                     {"height", EncodableValue(48)}}));
+  const Reply created =
+      channel.Call("create", Args({{"width", EncodableValue(64)}, {"height", EncodableValue(48)}}));
   ASSERT_EQ(created.kind, Reply::kSuccess);
   const int64_t id = std::get<int64_t>(*created.Field("textureId"));
   const auto info = standin::RegisteredTexture(engine->texture_registrar, id);

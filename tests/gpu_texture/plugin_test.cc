@@ -67,17 +67,17 @@ TEST_F(GpuTexturePluginTest, CreateDefaultsTo1920x1080AndHandsTheEngineItsDescri
 TEST_F(GpuTexturePluginTest, CreateFallsBackToDefaultsForMissingOrWrongKinds) {
   // Arguments that are no map.
   ExpectSize(Describe(Create(EncodableValue(5))), 1920, 1080);
-  ExpectSize(Describe(Create(EncodableValue(EncodableValueList{EncodableValue(640)}))), 1920,
-             1080);
+  ExpectSize(Describe(Create(EncodableValue(EncodableValueList{EncodableValue(640)}))), 1920, 1080);
   // Only 32-bit integers count as a size.
   ExpectSize(Describe(Create(Args({{"width", EncodableValue(int64_t{640})},
                                    {"height", EncodableValue(int32_t{720})}}))),
              1920, 720);
-  ExpectSize(Describe(Create(Args({{"width", EncodableValue(640.0)},
-                                   {"height", EncodableValue("480")}}))),
-             1920, 1080);
-  ExpectSize(Describe(Create(Args({{"width", EncodableValue(640)}, {"height", EncodableValue(480)}}))),
-             640, 480);
+  ExpectSize(
+      Describe(Create(Args({{"width", EncodableValue(640.0)}, {"height", EncodableValue("480")}}))),
+      1920, 1080);
+  ExpectSize(
+      Describe(Create(Args({{"width", EncodableValue(640)}, {"height", EncodableValue(480)}}))),
+      640, 480);
   EXPECT_EQ(backend_.texture_calls, 5);
 }
 
@@ -182,7 +182,8 @@ TEST_F(GpuTexturePluginTest, UpdateChecksArgumentsInOrderAndLooksUpBeforeReading
 }
 
 TEST_F(GpuTexturePluginTest, UpdateOfAnOwnTextureMakesANewOneEvenAtTheSameSize) {
-  const int64_t id = Create(Args({{"width", EncodableValue(640)}, {"height", EncodableValue(480)}}));
+  const int64_t id =
+      Create(Args({{"width", EncodableValue(640)}, {"height", EncodableValue(480)}}));
   const std::string first = HandleText(Describe(id));
 
   // The 64-bit id finds the record too.
@@ -195,9 +196,10 @@ TEST_F(GpuTexturePluginTest, UpdateOfAnOwnTextureMakesANewOneEvenAtTheSameSize) 
   ExpectSize(Describe(id), 640, 480);
   EXPECT_EQ(registrar_.marks(id), 1);  // the engine is told to ask again
 
-  const Reply resized = Call("updateGpuTextureSize", Args({{"textureId", EncodableValue(int32_t(id))},
-                                                           {"width", EncodableValue(800)},
-                                                           {"height", EncodableValue(int64_t{1})}}));
+  const Reply resized =
+      Call("updateGpuTextureSize", Args({{"textureId", EncodableValue(int32_t(id))},
+                                         {"width", EncodableValue(800)},
+                                         {"height", EncodableValue(int64_t{1})}}));
   ASSERT_EQ(resized.kind, Reply::kSuccess);
   ExpectSize(Describe(id), 800, 480);
   EXPECT_EQ(backend_.last_description.width, 800u);
@@ -232,8 +234,8 @@ TEST_F(GpuTexturePluginTest, ACallerHandleMovesTheRecordToTheCallerStateForGood)
   EXPECT_EQ(LiveSoftwareObjects().devices, 1);
 
   // Without a handle now only the size changes; no texture is made.
-  const Reply resized = Call("update", Args({{"textureId", EncodableValue(int32_t(id))},
-                                             {"height", EncodableValue(16)}}));
+  const Reply resized = Call(
+      "update", Args({{"textureId", EncodableValue(int32_t(id))}, {"height", EncodableValue(16)}}));
   EXPECT_EQ(HandleText(resized), "99");
   ExpectSize(Describe(id), 64, 16);
   EXPECT_EQ(backend_.texture_calls, 1);
@@ -250,7 +252,8 @@ TEST_F(GpuTexturePluginTest, ACallerHandleMovesTheRecordToTheCallerStateForGood)
 }
 
 TEST_F(GpuTexturePluginTest, AFailedRecreationKeepsTheRecordRegisteredWithItsOldDescriptor) {
-  const int64_t id = Create(Args({{"width", EncodableValue(640)}, {"height", EncodableValue(480)}}));
+  const int64_t id =
+      Create(Args({{"width", EncodableValue(640)}, {"height", EncodableValue(480)}}));
   const std::string old_handle = HandleText(Describe(id));
 
   backend_.fail_texture = true;
@@ -285,7 +288,8 @@ TEST_F(GpuTexturePluginTest, DisposeAnswersTrueEveryTimeAndUnregistersOnce) {
   const int64_t id = Create();
   const int64_t other = Create(Args({{"sharedHandle", EncodableValue("8")}}));
   for (int i = 0; i < 2; ++i) {
-    const Reply reply = Call("disposeGpuTexture", Args({{"textureId", EncodableValue(int32_t(id))}}));
+    const Reply reply =
+        Call("disposeGpuTexture", Args({{"textureId", EncodableValue(int32_t(id))}}));
     EXPECT_EQ(reply.kind, Reply::kSuccess);
     EXPECT_EQ(reply.value, EncodableValue(true));
   }
@@ -332,7 +336,8 @@ TEST_F(GpuTexturePluginTest, TheLongestLogLineIsWrittenWhole) {
 // The engine may ask for a descriptor until unregistration has completed: the
 // record stays until then (AddressSanitizer watches the reads).
 TEST_F(GpuTexturePluginTest, DisposedRecordLivesUntilUnregistrationCompletes) {
-  const int64_t id = Create(Args({{"width", EncodableValue(300)}, {"height", EncodableValue(200)}}));
+  const int64_t id =
+      Create(Args({{"width", EncodableValue(300)}, {"height", EncodableValue(200)}}));
   const std::string handle = HandleText(Describe(id));
   EXPECT_EQ(Call("dispose", Args({{"textureId", EncodableValue(int32_t(id))}})).value,
             EncodableValue(true));

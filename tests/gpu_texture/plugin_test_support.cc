@@ -111,8 +111,8 @@ void RecordingTextureRegistrar::SetNextId(int64_t id) {
 }
 
 const FlutterDesktopGpuSurfaceDescriptor* RecordingTextureRegistrar::Describe(int64_t texture_id,
-                                                                             size_t width,
-                                                                             size_t height) {
+                                                                              size_t width,
+                                                                              size_t height) {
   auto found = reachable_.find(texture_id);
   if (found == reachable_.end()) {
     return nullptr;
@@ -170,8 +170,8 @@ void LoopbackMessenger::Deliver(const std::string& channel,
 Reply ChannelDriver::Call(const std::string& method, const flutter::EncodableValue* arguments) {
   const auto& codec = flutter::StandardMethodCodec::ForSerializer();
   flutter::MethodCall<flutter::EncodableValue> call(
-      method, arguments != nullptr ? std::make_unique<flutter::EncodableValue>(*arguments)
-                                   : nullptr);
+      method,
+      arguments != nullptr ? std::make_unique<flutter::EncodableValue>(*arguments) : nullptr);
   std::unique_ptr<std::vector<uint8_t>> bytes = codec.EncodeCall(call);
   Reply reply;
   transport_(*bytes, [&reply](std::vector<uint8_t> response) {

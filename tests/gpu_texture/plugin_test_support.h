@@ -47,8 +47,8 @@ class RecordingTextureRegistrar : public flutter::TextureRegistrar {
   // Asks the source registered under `texture_id` for its descriptor, as the
   // engine does; also after unregistration, until the completion has run.
   const FlutterDesktopGpuSurfaceDescriptor* Describe(int64_t texture_id,
-                                                    size_t width = 0,
-                                                    size_t height = 0);
+                                                     size_t width = 0,
+                                                     size_t height = 0);
 
   // Runs and drops every completion handed over so far; returns how many.
   int RunCompletions();

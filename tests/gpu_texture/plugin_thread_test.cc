@@ -82,10 +82,9 @@ TEST_F(StandinTextureTest, CompositorReadsWholeDescriptorsWhileUpdatesRun) {
   });
   for (int32_t h = 1; h <= 300; ++h) {
     for (int64_t id : {own, caller}) {
-      const Reply reply = channel_.Call(
-          "update", Args({{"textureId", EncodableValue(id)},
-                          {"width", EncodableValue(2 * h)},
-                          {"height", EncodableValue(h)}}));
+      const Reply reply = channel_.Call("update", Args({{"textureId", EncodableValue(id)},
+                                                        {"width", EncodableValue(2 * h)},
+                                                        {"height", EncodableValue(h)}}));
       ASSERT_EQ(reply.kind, Reply::kSuccess);
     }
   }
@@ -114,7 +113,8 @@ TEST_F(StandinTextureTest, DisposeWhileTheCompositorAsks) {
     }
   });
   for (int round = 0; round < 200; ++round) {
-    const int64_t id = Create(Args({{"width", EncodableValue(16)}, {"height", EncodableValue(16)}}));
+    const int64_t id =
+        Create(Args({{"width", EncodableValue(16)}, {"height", EncodableValue(16)}}));
     current.store(id);
     std::this_thread::yield();
     EXPECT_EQ(channel_.Call("dispose", Args({{"textureId", EncodableValue(id)}})).value,
@@ -124,7 +124,6 @@ TEST_F(StandinTextureTest, DisposeWhileTheCompositorAsks) {
   compositor.join();
   EXPECT_GT(answered.load(), 0);
 }
-
 
 // The stand-in's compositor asks after every marked frame, on its own
 // thread, while a renderer marks frames through the export and the platform
@@ -139,9 +138,10 @@ TEST_F(StandinTextureTest, MarkedFramesAreComposedOnTheCompositorsThread) {
     }
   });
   for (int32_t h = 1; h <= 200; ++h) {
-    ASSERT_EQ(channel_.Call("update", Args({{"textureId", EncodableValue(id)},
-                                            {"width", EncodableValue(2 * h)},
-                                            {"height", EncodableValue(h)}}))
+    ASSERT_EQ(channel_
+                  .Call("update", Args({{"textureId", EncodableValue(id)},
+                                        {"width", EncodableValue(2 * h)},
+                                        {"height", EncodableValue(h)}}))
                   .kind,
               Reply::kSuccess);
     if (auto last = standin::LastComposedDescriptor(embedder_, id)) {

@@ -49,8 +49,14 @@ TEST(ParseUnsignedDecimalTest, ReadsAsTheStandardConversion) {
       {"18446744073709551616", std::nullopt},
       {"-18446744073709551616", std::nullopt},
       {"99999999999999999999999", std::nullopt},
-      {std::string("\0" "5", 2), std::nullopt},
-      {std::string("5\0" "5", 3), 5},
+      {std::string("\0"
+                   "5",
+                   2),
+       std::nullopt},
+      {std::string("5\0"
+                   "5",
+                   3),
+       5},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ParseUnsignedDecimal(c.text), c.expected) << "text: \"" << c.text << "\"";
@@ -94,8 +100,8 @@ TEST(ParseHandleArgumentTest, TakesIntegersAndDecimalTextOnly) {
 }
 
 TEST(FormatHandleTest, WritesWhatPercentLluWrites) {
-  const std::vector<uint64_t> values = {0,  1,  9,  10, 77, 4294967295u, 4294967296u,
-                                        0x40000042u, kMax - 1, kMax};
+  const std::vector<uint64_t> values = {0,           1,           9,           10,       77,
+                                        4294967295u, 4294967296u, 0x40000042u, kMax - 1, kMax};
   for (uint64_t value : values) {
     char expected[32];
     std::snprintf(expected, sizeof expected, "%" PRIu64, value);
@@ -121,8 +127,9 @@ TEST(IntegerArgumentsTest, SizesAreInt32OnlyAndIdsWidenFromInt32) {
   EXPECT_FALSE(ReadInt32Argument(map, "missing"));
   EXPECT_EQ(ReadTextureIdArgument(map), -7);
 
-  EXPECT_EQ(ReadTextureIdArgument({{EncodableValue("textureId"), EncodableValue(int64_t{1} << 40)}}),
-            int64_t{1} << 40);
+  EXPECT_EQ(
+      ReadTextureIdArgument({{EncodableValue("textureId"), EncodableValue(int64_t{1} << 40)}}),
+      int64_t{1} << 40);
   EXPECT_FALSE(ReadTextureIdArgument({{EncodableValue("textureId"), EncodableValue(1.0)}}));
   EXPECT_FALSE(ReadTextureIdArgument({{EncodableValue("textureId"), EncodableValue("1")}}));
   EXPECT_FALSE(ReadTextureIdArgument({{EncodableValue(1), EncodableValue(1)}}));

@@ -45,7 +45,8 @@ TEST(D3D11BackendTest, MakesADeviceAndAShareableTextureWithTheFixedDescription) 
   EXPECT_EQ(desc.SampleDesc.Count, 1u);
   EXPECT_EQ(desc.SampleDesc.Quality, 0u);
   EXPECT_EQ(desc.Usage, D3D11_USAGE_DEFAULT);
-  EXPECT_EQ(desc.BindFlags, static_cast<UINT>(D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET));
+  EXPECT_EQ(desc.BindFlags,
+            static_cast<UINT>(D3D11_BIND_SHADER_RESOURCE | D3D11_BIND_RENDER_TARGET));
   EXPECT_EQ(desc.CPUAccessFlags, 0u);
   EXPECT_EQ(desc.MiscFlags, static_cast<UINT>(D3D11_RESOURCE_MISC_SHARED));
 
@@ -118,8 +119,8 @@ TEST_F(PluginOnD3D11Test, CreateWithoutCallerHandleFailsUnderWineAndLeavesNothin
   if (!RunningUnderWine()) {
     GTEST_SKIP() << "GetSharedHandle works on Windows itself";
   }
-  const Reply reply = channel_.Call("create", Args({{"width", EncodableValue(256)},
-                                                   {"height", EncodableValue(128)}}));
+  const Reply reply = channel_.Call(
+      "create", Args({{"width", EncodableValue(256)}, {"height", EncodableValue(128)}}));
   EXPECT_EQ(reply.kind, Reply::kError);
   EXPECT_EQ(reply.code, "texture_error");
   EXPECT_EQ(reply.message, "Failed to create shared texture");
@@ -143,8 +144,8 @@ TEST_F(PluginOnD3D11Test, CallerHandlesWorkThroughAndAreNeverClosed) {
   const std::string second_text = FormatHandle(second);
 
   const Reply created = channel_.Call("create", Args({{"sharedHandle", EncodableValue(first_text)},
-                                                     {"width", EncodableValue(640)},
-                                                     {"height", EncodableValue(360)}}));
+                                                      {"width", EncodableValue(640)},
+                                                      {"height", EncodableValue(360)}}));
   ASSERT_EQ(created.kind, Reply::kSuccess);
   const int64_t id = std::get<int64_t>(*created.Field("textureId"));
   const FlutterDesktopGpuSurfaceDescriptor* d = registrar_.Describe(id, 640, 360);
@@ -153,10 +154,12 @@ TEST_F(PluginOnD3D11Test, CallerHandlesWorkThroughAndAreNeverClosed) {
   EXPECT_EQ(d->width, 640u);
   EXPECT_EQ(backend_.device_calls, 0);
 
-  const Reply moved = channel_.Call("update", Args({{"textureId", EncodableValue(id)},
-                                                   {"sharedHandle", EncodableValue(second_text)}}));
-  EXPECT_EQ(moved.Field("sharedHandle") != nullptr ? std::get<std::string>(*moved.Field("sharedHandle"))
-                                                   : "",
+  const Reply moved = channel_.Call(
+      "update",
+      Args({{"textureId", EncodableValue(id)}, {"sharedHandle", EncodableValue(second_text)}}));
+  EXPECT_EQ(moved.Field("sharedHandle") != nullptr
+                ? std::get<std::string>(*moved.Field("sharedHandle"))
+                : "",
             second_text);
   EXPECT_EQ(registrar_.Describe(id)->handle, second);
   EXPECT_EQ(channel_.Call("dispose", Args({{"textureId", EncodableValue(id)}})).value,

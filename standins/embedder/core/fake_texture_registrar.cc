@@ -241,9 +241,8 @@ std::optional<FlutterDesktopGpuSurfaceDescriptor> LastComposedDescriptor(
 
 void WaitForCompositor(FlutterDesktopTextureRegistrarRef registrar) {
   std::unique_lock<std::mutex> lock(registrar->mutex);
-  registrar->changed.wait(lock, [&] {
-    return registrar->to_compose.empty() && !registrar->composing;
-  });
+  registrar->changed.wait(lock,
+                          [&] { return registrar->to_compose.empty() && !registrar->composing; });
 }
 
 }  // namespace velora::standin
