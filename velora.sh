@@ -59,6 +59,10 @@ start_wine() {
   fi
   wineserver -p </dev/null >/dev/null 2>&1 || true  # already running is fine
   wine wineboot </dev/null >/dev/null 2>&1 || true
+  # No debugger for crashing programs: Wine's would wait for a person, and
+  # a crash must end the process (the host's own filter writes its report).
+  wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
+    </dev/null >/dev/null 2>&1 || true
 }
 
 stop_wine() {

@@ -25,8 +25,11 @@ function(velora_add_gtest name)
     gtest_add_tests(TARGET ${name} SOURCES ${ARG_SOURCES} TEST_PREFIX "${name}." TEST_LIST tests)
     # Each case runs alone under a filter; a filter that matches nothing
     # (a stale binary) must not count as a pass.
+    # A hung case (a debugger waiting on a crash, say) fails instead of
+    # holding the run.
     if(tests)
-      set_tests_properties(${tests} PROPERTIES PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test\\.")
+      set_tests_properties(${tests} PROPERTIES PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test\\."
+                                               TIMEOUT 180)
     endif()
   else()
     gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60
