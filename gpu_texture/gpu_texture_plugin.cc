@@ -93,8 +93,6 @@ GpuTexturePlugin::GpuTexturePlugin(flutter::BinaryMessenger* messenger,
 
 GpuTexturePlugin::~GpuTexturePlugin() {
   RetirePluginInstance(this);
-  // The messenger outlives the plugin; a late message must not reach it.
-  channel_->InstallCallHandler(nullptr);
   // The engine may still ask for these textures' descriptors until it has
   // unregistered them.
   auto textures = std::move(textures_);

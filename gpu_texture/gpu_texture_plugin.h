@@ -43,8 +43,8 @@ class GpuTexturePlugin : public flutter::Plugin {
                    flutter::TextureRegistrar* texture_registrar,
                    GpuBackend& backend);
   // Withdraws the published pointer and waits out calls of the exported
-  // function in flight, removes the channel handler, and hands every texture
-  // still in the table to an unregistration that frees it on completion.
+  // function in flight, then hands every texture still in the table to an
+  // unregistration that frees it on completion.
   ~GpuTexturePlugin() override;
 
   GpuTexturePlugin(const GpuTexturePlugin&) = delete;

@@ -23,14 +23,6 @@ int64_t PluginTest::Create(const flutter::EncodableValue& arguments) {
   return std::get<int64_t>(*id);
 }
 
-std::string HandleText(const Reply& reply) {
-  const flutter::EncodableValue* handle = reply.Field("sharedHandle");
-  if (handle == nullptr || !std::holds_alternative<std::string>(*handle)) {
-    return "<none>";
-  }
-  return std::get<std::string>(*handle);
-}
-
 std::string HandleText(const FlutterDesktopGpuSurfaceDescriptor* descriptor) {
   return descriptor != nullptr ? FormatHandle(descriptor->handle) : "<no descriptor>";
 }

@@ -53,9 +53,6 @@ class PluginTest : public ::testing::Test {
   std::unique_ptr<GpuTexturePlugin> plugin_;
 };
 
-// Text of a reply's "sharedHandle", or "<none>".
-std::string HandleText(const Reply& reply);
-
 // The handle of a descriptor as the channel writes it.
 std::string HandleText(const FlutterDesktopGpuSurfaceDescriptor* descriptor);
 

@@ -19,10 +19,8 @@
 namespace velora::test {
 namespace {
 
-std::atomic<int> g_alive_registrars{0};
 std::atomic<int> g_calls_after_death{0};
 
-// Decodes an envelope into a Reply.
 class CapturingResult : public flutter::MethodResult<flutter::EncodableValue> {
  public:
   explicit CapturingResult(Reply& reply) : reply_(reply) {}
@@ -48,29 +46,10 @@ class CapturingResult : public flutter::MethodResult<flutter::EncodableValue> {
 
 }  // namespace
 
-// --- RecordingTextureRegistrar ---
-
-RecordingTextureRegistrar::RecordingTextureRegistrar() {
-  ++g_alive_registrars;
-}
-
-RecordingTextureRegistrar::~RecordingTextureRegistrar() {
-  alive_.store(false);
-  --g_alive_registrars;
-}
-
-int RecordingTextureRegistrar::Alive() {
-  return g_alive_registrars.load();
-}
-
-int RecordingTextureRegistrar::CallsAfterDeath() {
-  return g_calls_after_death.load();
-}
-
 int64_t RecordingTextureRegistrar::RegisterTexture(flutter::TextureSource* source) {
   ++registrations_;
   const int64_t id = next_id_++;
-  reachable_[id] = source;
+  sources_[id] = source;
   return id;
 }
 
@@ -91,6 +70,10 @@ int64_t RecordingTextureRegistrar::marks(int64_t texture_id) const {
   return found != marks_.end() ? found->second : 0;
 }
 
+int RecordingTextureRegistrar::CallsAfterDeath() {
+  return g_calls_after_death.load();
+}
+
 bool RecordingTextureRegistrar::UnregisterExternalTexture(int64_t texture_id) {
   UnregisterExternalTexture(texture_id, nullptr);
   return true;
@@ -102,22 +85,16 @@ void RecordingTextureRegistrar::UnregisterExternalTexture(int64_t texture_id,
   if (callback) {
     completions_.emplace_back(texture_id, std::move(callback));
   } else {
-    reachable_.erase(texture_id);
+    sources_.erase(texture_id);
   }
-}
-
-void RecordingTextureRegistrar::SetNextId(int64_t id) {
-  next_id_ = id;
 }
 
 const FlutterDesktopGpuSurfaceDescriptor* RecordingTextureRegistrar::Describe(int64_t texture_id,
                                                                               size_t width,
                                                                               size_t height) {
-  auto found = reachable_.find(texture_id);
-  if (found == reachable_.end()) {
-    return nullptr;
-  }
-  auto* surface = std::get_if<flutter::GpuSurfaceSource>(found->second);
+  auto found = sources_.find(texture_id);
+  auto* surface =
+      found != sources_.end() ? std::get_if<flutter::GpuSurfaceSource>(found->second) : nullptr;
   return surface != nullptr ? surface->descriptor_callback(width, height) : nullptr;
 }
 
@@ -125,24 +102,12 @@ int RecordingTextureRegistrar::RunCompletions() {
   auto completions = std::move(completions_);
   completions_.clear();
   for (auto& [texture_id, callback] : completions) {
-    reachable_.erase(texture_id);
+    sources_.erase(texture_id);
     callback();
     callback = nullptr;  // the engine frees the callable after it ran
   }
   return static_cast<int>(completions.size());
 }
-
-// --- Channel ---
-
-const flutter::EncodableValue* Reply::Field(const char* key) const {
-  const auto* map = std::get_if<flutter::EncodableValueMap>(&value);
-  return map != nullptr && kind == kSuccess ? flutter::FindValue(*map, key) : nullptr;
-}
-
-void LoopbackMessenger::Send(const std::string&,
-                             const uint8_t*,
-                             size_t,
-                             flutter::BinaryReply) const {}
 
 void LoopbackMessenger::SetChannelHandler(const std::string& channel,
                                           flutter::ChannelHandler handler) {
@@ -161,10 +126,20 @@ void LoopbackMessenger::Deliver(const std::string& channel,
     on_response({});
     return;
   }
-  flutter::ChannelHandler handler = found->second;  // may remove itself
-  handler(bytes.data(), bytes.size(), [on_response](const uint8_t* reply, size_t size) {
+  found->second(bytes.data(), bytes.size(), [on_response](const uint8_t* reply, size_t size) {
     on_response(std::vector<uint8_t>(reply, reply + size));
   });
+}
+
+const flutter::EncodableValue* Reply::Field(const char* key) const {
+  const auto* map = std::get_if<flutter::EncodableValueMap>(&value);
+  return map != nullptr && kind == kSuccess ? flutter::FindValue(*map, key) : nullptr;
+}
+
+std::string HandleText(const Reply& reply) {
+  const flutter::EncodableValue* handle = reply.Field("sharedHandle");
+  const auto* text = handle != nullptr ? std::get_if<std::string>(handle) : nullptr;
+  return text != nullptr ? *text : "<none>";
 }
 
 Reply ChannelDriver::Call(const std::string& method, const flutter::EncodableValue* arguments) {
@@ -172,18 +147,19 @@ Reply ChannelDriver::Call(const std::string& method, const flutter::EncodableVal
   flutter::MethodCall<flutter::EncodableValue> call(
       method,
       arguments != nullptr ? std::make_unique<flutter::EncodableValue>(*arguments) : nullptr);
-  std::unique_ptr<std::vector<uint8_t>> bytes = codec.EncodeCall(call);
   Reply reply;
-  transport_(*bytes, [&reply](std::vector<uint8_t> response) {
-    ++reply.responses;
-    reply.bytes = std::move(response);
+  int responses = 0;
+  std::vector<uint8_t> bytes;
+  transport_(*codec.EncodeCall(call), [&](std::vector<uint8_t> response) {
+    ++responses;
+    bytes = std::move(response);
   });
-  if (reply.responses == 1 && reply.bytes.empty()) {
+  if (responses == 1 && bytes.empty()) {
     reply.kind = Reply::kNotImplemented;
-  } else if (reply.responses == 1) {
+  } else if (responses == 1) {
     CapturingResult capture(reply);
-    codec.DecodeReply(reply.bytes.data(), reply.bytes.size(), &capture);
-  }
+    codec.DecodeReply(bytes.data(), bytes.size(), &capture);
+  }  // otherwise kNone: no answer, or more than one
   return reply;
 }
 
@@ -196,46 +172,31 @@ flutter::EncodableValue Args(
   return flutter::EncodableValue(std::move(map));
 }
 
-// --- Log ---
-
 namespace {
 
 #ifdef _WIN32
-constexpr char kTempVariable[] = "TMP";
-std::optional<std::string> GetVariable(const char* name) {
-  char value[1024];
-  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-  if (length == 0 || length >= sizeof value) {
-    return std::nullopt;
-  }
-  return std::string(value, length);
-}
-void SetVariable(const char* name, const std::optional<std::string>& value) {
-  SetEnvironmentVariableA(name, value ? value->c_str() : nullptr);
-}
+constexpr char kTempVariable[] = "TMP";  // GetTempPathA reads it first
 #else
 constexpr char kTempVariable[] = "TMPDIR";
+#endif
+
 std::optional<std::string> GetVariable(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
 }
+
 void SetVariable(const char* name, const std::optional<std::string>& value) {
-  if (value) {
-    setenv(name, value->c_str(), 1);
-  } else {
-    unsetenv(name);
-  }
-}
+#ifdef _WIN32
+  SetEnvironmentVariableA(name, value ? value->c_str() : nullptr);
+#else
+  value ? setenv(name, value->c_str(), 1) : unsetenv(name);
 #endif
+}
 
 }  // namespace
 
 PrivateGpuLog::PrivateGpuLog() : previous_(GetVariable(kTempVariable)) {
-#ifdef _WIN32
-  SetVariable(kTempVariable, dir_.path() + "\\");
-#else
-  SetVariable(kTempVariable, dir_.path());
-#endif
+  SetVariable(kTempVariable, dir_.path() + "/");
 }
 
 PrivateGpuLog::~PrivateGpuLog() {
@@ -248,11 +209,11 @@ std::vector<LogLine> PrivateGpuLog::Lines() const {
   std::string text;
   while (std::getline(in, text)) {
     LogLine line;
+    const size_t tid_at = text.find(" tid=");
     const size_t end = text.find("] ");
-    if (text.rfind("[pid=", 0) != 0 || end == std::string::npos) {
+    if (text.rfind("[pid=", 0) != 0 || tid_at == std::string::npos || end == std::string::npos) {
       line.message = "<malformed> " + text;
     } else {
-      const size_t tid_at = text.find(" tid=");
       line.pid = std::stoul(text.substr(5, tid_at - 5));
       line.tid = std::stoul(text.substr(tid_at + 5, end - tid_at - 5));
       line.message = text.substr(end + 2);
@@ -277,8 +238,6 @@ unsigned long CurrentLogThreadId() {
   return static_cast<unsigned long>(syscall(SYS_gettid));
 #endif
 }
-
-// --- Backend ---
 
 bool ScriptedBackend::CreateDevice(ComPtr<GpuDevice>* device, ComPtr<GpuContext>* context) {
   ++device_calls;

@@ -1,7 +1,7 @@
 // Fakes and helpers of the GPU texture plugin tests: a texture registrar that
-// records every call and holds completions until a test runs them, a channel
-// driver over the stand-in messenger, a GPU log in a private temporary
-// directory, and a graphics backend whose steps can be made to fail.
+// records every call and holds completions until a test runs them, a
+// loopback messenger with a driver that plays the Dart side, a GPU log in a
+// private temporary directory, and a backend whose steps can be made to fail.
 #ifndef TESTS_GPU_TEXTURE_PLUGIN_TEST_SUPPORT_H_
 #define TESTS_GPU_TEXTURE_PLUGIN_TEST_SUPPORT_H_
 
@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -24,50 +23,41 @@
 
 namespace velora::test {
 
-// A TextureRegistrar that keeps the registered sources and the completions
-// of unregistrations; the engine's window between unregistering and
-// completing stays open until RunCompletions.
+// Keeps the registered sources and the completions of unregistrations: the
+// engine's window between unregistering and completing stays open until
+// RunCompletions. MarkFrameAvailable may be called from any thread.
 class RecordingTextureRegistrar : public flutter::TextureRegistrar {
  public:
-  RecordingTextureRegistrar();
-  ~RecordingTextureRegistrar() override;
+  ~RecordingTextureRegistrar() override { Retire(); }
 
   int64_t RegisterTexture(flutter::TextureSource* source) override;
   bool MarkFrameAvailable(int64_t texture_id) override;
   bool UnregisterExternalTexture(int64_t texture_id) override;
   void UnregisterExternalTexture(int64_t texture_id, std::function<void()> callback) override;
 
-  // Marks the end of the registrar's life just before it is destroyed; a
-  // call after this counts in CallsAfterDeath.
-  void Retire() { alive_.store(false); }
-
-  // The id the next registration returns; later ones count on from it.
-  void SetNextId(int64_t id);
-
-  // Asks the source registered under `texture_id` for its descriptor, as the
-  // engine does; also after unregistration, until the completion has run.
+  void SetNextId(int64_t id) { next_id_ = id; }
+  // Asks the source under `texture_id` for its descriptor, as the engine
+  // does, also after unregistration until the completion has run.
   const FlutterDesktopGpuSurfaceDescriptor* Describe(int64_t texture_id,
                                                      size_t width = 0,
                                                      size_t height = 0);
-
-  // Runs and drops every completion handed over so far; returns how many.
+  // Runs and frees every completion handed over so far; returns how many.
   int RunCompletions();
+  // The end of the registrar's life; a call after it counts in
+  // CallsAfterDeath.
+  void Retire() { alive_.store(false); }
 
   int registrations() const { return registrations_; }
   std::vector<int64_t> unregistered() const { return unregistered_; }
-  size_t pending_completions() const { return completions_.size(); }
+  bool Reachable(int64_t texture_id) const { return sources_.count(texture_id) != 0; }
   int64_t marks(int64_t texture_id) const;
   int64_t total_marks() const { return total_marks_.load(); }
-  // Sources the engine may still call: registered and not yet completed.
-  bool Reachable(int64_t texture_id) const { return reachable_.count(texture_id) != 0; }
-  // Registrars alive right now, and calls that reached one already dead.
-  static int Alive();
   static int CallsAfterDeath();
 
  private:
   int64_t next_id_ = 1;
   int registrations_ = 0;
-  std::map<int64_t, flutter::TextureSource*> reachable_;
+  std::map<int64_t, flutter::TextureSource*> sources_;
   std::vector<int64_t> unregistered_;
   std::vector<std::pair<int64_t, std::function<void()>>> completions_;
   mutable std::mutex marks_mutex_;
@@ -76,31 +66,11 @@ class RecordingTextureRegistrar : public flutter::TextureRegistrar {
   std::atomic<bool> alive_{true};
 };
 
-// What came back for one call.
-struct Reply {
-  enum Kind { kNone, kSuccess, kError, kNotImplemented } kind = kNone;
-  flutter::EncodableValue value;  // success value or error details
-  std::string code;
-  std::string message;
-  std::vector<uint8_t> bytes;
-  int responses = 0;
-
-  // The success map's entry for `key`, or null.
-  const flutter::EncodableValue* Field(const char* key) const;
-};
-
-// A messenger that hands each delivered message straight to the handler of
-// its channel and collects the answers.
+// Hands each delivered message straight to its channel's handler.
 class LoopbackMessenger : public flutter::BinaryMessenger {
  public:
-  void Send(const std::string& channel,
-            const uint8_t* message,
-            size_t message_size,
-            flutter::BinaryReply reply = nullptr) const override;
+  void Send(const std::string&, const uint8_t*, size_t, flutter::BinaryReply) const override {}
   void SetChannelHandler(const std::string& channel, flutter::ChannelHandler handler) override;
-
-  bool HasHandler(const std::string& channel) const { return handlers_.count(channel) != 0; }
-  // Delivers `bytes` to the channel's handler; `on_response` gets each answer.
   void Deliver(const std::string& channel,
                const std::vector<uint8_t>& bytes,
                std::function<void(std::vector<uint8_t>)> on_response);
@@ -109,7 +79,22 @@ class LoopbackMessenger : public flutter::BinaryMessenger {
   std::map<std::string, flutter::ChannelHandler> handlers_;
 };
 
-// Delivers one message on "velora/gpu_texture" and reports each answer.
+// The decoded answer to one call.
+struct Reply {
+  enum Kind { kNone, kSuccess, kError, kNotImplemented } kind = kNone;
+  flutter::EncodableValue value;  // the success value
+  std::string code;
+  std::string message;
+
+  // The success map's entry for `key`, or null.
+  const flutter::EncodableValue* Field(const char* key) const;
+};
+
+// Text of a reply's "sharedHandle", or "<none>".
+std::string HandleText(const Reply& reply);
+
+// Delivers one message on "velora/gpu_texture"; each answer goes to the
+// second argument.
 using Transport = std::function<void(const std::vector<uint8_t>& bytes,
                                      std::function<void(std::vector<uint8_t>)> on_response)>;
 
@@ -117,8 +102,6 @@ using Transport = std::function<void(const std::vector<uint8_t>& bytes,
 class ChannelDriver {
  public:
   explicit ChannelDriver(Transport transport) : transport_(std::move(transport)) {}
-
-  // Sends `method` with `arguments` (none when null) and returns the answer.
   Reply Call(const std::string& method, const flutter::EncodableValue* arguments = nullptr);
   Reply Call(const std::string& method, const flutter::EncodableValue& arguments) {
     return Call(method, &arguments);
@@ -128,19 +111,18 @@ class ChannelDriver {
   Transport transport_;
 };
 
-// A map argument from string keys.
+// A map argument with string keys.
 flutter::EncodableValue Args(
     std::initializer_list<std::pair<const char*, flutter::EncodableValue>> entries);
 
-// One line of the GPU plugin log.
 struct LogLine {
   unsigned long pid = 0;
   unsigned long tid = 0;
   std::string message;
 };
 
-// Points the temporary directory of this process at a fresh one while alive,
-// so that the GPU log of a test is its own.
+// Points this process's temporary directory at a fresh one while alive, so
+// that a test's GPU log is its own.
 class PrivateGpuLog {
  public:
   PrivateGpuLog();
@@ -156,8 +138,8 @@ class PrivateGpuLog {
 // The thread id the logs write for the calling thread.
 unsigned long CurrentLogThreadId();
 
-// The platform backend with counted calls and steps that can be made to
-// fail; also returns a null handle with success when asked to.
+// The platform backend with counted calls and steps that can be made to fail
+// (or to give a null handle with success).
 class ScriptedBackend : public GpuBackend {
  public:
   bool CreateDevice(ComPtr<GpuDevice>* device, ComPtr<GpuContext>* context) override;
@@ -174,8 +156,8 @@ class ScriptedBackend : public GpuBackend {
   int texture_calls = 0;
   int handle_calls = 0;
   TextureDescription last_description;
-  // When set, the backend keeps a reference to the last device and texture
-  // it made, so that a test can watch their counts.
+  // When set, keeps a reference to the last device and texture made, so
+  // that a test can watch their counts.
   bool keep_last = false;
   ComPtr<GpuDevice> last_device;
   ComPtr<GpuTexture> last_texture;

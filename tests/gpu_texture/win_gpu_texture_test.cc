@@ -1,12 +1,11 @@
 // Real Direct3D 11 and DXGI (under Wine: Mesa's software renderer, where
-// IDXGIResource::GetSharedHandle answers E_NOTIMPL), the plugin on top of
-// them, and the exported function found by name in the executable.
+// IDXGIResource::GetSharedHandle answers E_NOTIMPL) and the plugin on top of
+// them. (The export is found by name in renderer_test.)
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "gpu_texture/d3d11_gpu_backend.h"
@@ -68,31 +67,6 @@ TEST(D3D11BackendTest, MakesADeviceAndAShareableTextureWithTheFixedDescription) 
   EXPECT_EQ(texture.Reset(), 0u);
   EXPECT_EQ(context.Reset(), 0u) << "the context counts apart from the device";
   EXPECT_EQ(device.Reset(), 0u);
-}
-
-TEST(D3D11BackendTest, AFailedShareReleasesTheNewTextureAndLeavesTheFields) {
-  ScriptedBackend backend;
-  backend.keep_last = true;
-  ComPtr<GpuDevice> device;
-  ComPtr<GpuContext> context;
-  ASSERT_TRUE(EnsureDevice(backend, device, context));
-  ComPtr<GpuTexture> texture;
-  SharedHandle handle = reinterpret_cast<SharedHandle>(uintptr_t{0x1234});
-  const bool made = CreateSharedTexture(backend, device, 64, 64, texture, &handle);
-  EXPECT_EQ(backend.texture_calls, 1);
-  if (RunningUnderWine()) {
-    EXPECT_FALSE(made);
-    EXPECT_FALSE(texture);
-    EXPECT_EQ(handle, reinterpret_cast<SharedHandle>(uintptr_t{0x1234}));
-    EXPECT_EQ(backend.last_texture.Reset(), 0u);  // only the test's reference was left
-  } else {
-    EXPECT_TRUE(made);
-    texture = nullptr;
-    EXPECT_EQ(backend.last_texture.Reset(), 0u);
-  }
-  context = nullptr;
-  device = nullptr;
-  EXPECT_EQ(backend.last_device.Reset(), 0u);
 }
 
 // The plugin over the real backend, on a loopback messenger and a recording
@@ -157,10 +131,7 @@ TEST_F(PluginOnD3D11Test, CallerHandlesWorkThroughAndAreNeverClosed) {
   const Reply moved = channel_.Call(
       "update",
       Args({{"textureId", EncodableValue(id)}, {"sharedHandle", EncodableValue(second_text)}}));
-  EXPECT_EQ(moved.Field("sharedHandle") != nullptr
-                ? std::get<std::string>(*moved.Field("sharedHandle"))
-                : "",
-            second_text);
+  EXPECT_EQ(HandleText(moved), second_text);
   EXPECT_EQ(registrar_.Describe(id)->handle, second);
   EXPECT_EQ(channel_.Call("dispose", Args({{"textureId", EncodableValue(id)}})).value,
             EncodableValue(true));
@@ -180,30 +151,6 @@ TEST_F(PluginOnD3D11Test, CallerHandlesWorkThroughAndAreNeverClosed) {
       "HandleUpdate done textureId=1 handle=" + second_text + " w=640 h=360",
   };
   EXPECT_EQ(log_.Messages(), expected);
-}
-
-TEST_F(PluginOnD3D11Test, TheExportIsFoundByNameAndLogsWithTheCallersThreadId) {
-  using MarkFrame = void (*)(int64_t);
-  // Through the generic function type, as platform code converts FARPROC.
-  auto mark = reinterpret_cast<MarkFrame>(reinterpret_cast<void (*)()>(
-      GetProcAddress(GetModuleHandleW(nullptr), "gpu_texture_mark_frame_available")));
-  ASSERT_NE(mark, nullptr);
-  EXPECT_EQ(mark, &gpu_texture_mark_frame_available);
-
-  mark_frame_call_count.store(0);
-  DWORD renderer_tid = 0;
-  std::thread renderer([&] {
-    renderer_tid = GetCurrentThreadId();
-    mark(77);
-  });
-  renderer.join();
-  EXPECT_EQ(registrar_.marks(77), 1);
-  const std::vector<LogLine> lines = log_.Lines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].message, "MarkFrameAvailable tid=77");
-  EXPECT_EQ(lines[0].tid, renderer_tid);
-  EXPECT_NE(lines[0].tid, GetCurrentThreadId());
-  EXPECT_EQ(lines[0].pid, GetCurrentProcessId());
 }
 
 }  // namespace
