@@ -2,9 +2,11 @@
 
 #include <windows.h>
 #include <psapi.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <thread>
+#include <vector>
 
 namespace velora::standin {
 namespace {
@@ -24,6 +26,101 @@ BOOL CALLBACK CountOwnWindow(HWND hwnd, LPARAM count) {
   return TRUE;
 }
 
+// Committed private memory, summed over the address space: what
+// PrivateUsage reports on Windows, which Wine leaves at 0.
+unsigned long long CommittedPrivateBytes() {
+  unsigned long long total = 0;
+  MEMORY_BASIC_INFORMATION region;
+  for (const char* at = nullptr;
+       VirtualQuery(at, &region, sizeof region) == sizeof region;
+       at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) {
+      total += region.RegionSize;
+    }
+    if (region.RegionSize == 0) break;
+  }
+  return total;
+}
+
+// Kernel handles of this process from the system's handle list: what
+// GetProcessHandleCount reports on Windows, which Wine leaves at 0.
+long HandlesFromSystemList() {
+  using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<QuerySystemInformation>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  if (query == nullptr) return -1;
+  struct Entry {  // SYSTEM_HANDLE_TABLE_ENTRY_INFO_EX
+    PVOID object;
+    ULONG_PTR process_id;
+    ULONG_PTR handle;
+    ULONG access;
+    USHORT back_trace;
+    USHORT type;
+    ULONG attributes;
+    ULONG reserved;
+  };
+  struct List {
+    ULONG_PTR count;
+    ULONG_PTR reserved;
+    Entry entries[1];
+  };
+  constexpr ULONG kExtendedHandleInformation = 64;
+  constexpr LONG kLengthMismatch = static_cast<LONG>(0xC0000004);
+  std::vector<char> buffer(1 << 20);
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    ULONG length = 0;
+    const LONG status =
+        query(kExtendedHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &length);
+    if (status == kLengthMismatch) {
+      buffer.resize(buffer.size() * 2);
+      continue;
+    }
+    if (status != 0) return -1;
+    const auto* list = reinterpret_cast<const List*>(buffer.data());
+    long own = 0;
+    for (ULONG_PTR i = 0; i < list->count; ++i) {
+      own += list->entries[i].process_id == GetCurrentProcessId();
+    }
+    return own;
+  }
+  return -1;
+}
+
+// Live GDI objects in the process's GDI handle table (a Windows-compatible
+// table that Wine keeps per process and points the PEB at): what
+// GetGuiResources reports on Windows, where it works, and Wine does not.
+long GdiObjectsFromHandleTable() {
+  struct Entry {  // GDI_HANDLE_ENTRY, 24 bytes on x64
+    ULONGLONG object;
+    ULONG owner;
+    USHORT unique;
+    UCHAR type;
+    UCHAR flags;
+    ULONGLONG user;
+  };
+#if defined(_WIN64)
+  constexpr size_t kPebGdiTableOffset = 0xF8;
+#else
+  constexpr size_t kPebGdiTableOffset = 0x94;
+#endif
+  constexpr int kEntries = 65536;
+  using QueryProcess = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<QueryProcess>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+  PROCESS_BASIC_INFORMATION basic = {};
+  if (query == nullptr ||
+      query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
+      basic.PebBaseAddress == nullptr) {
+    return -1;
+  }
+  const char* peb = reinterpret_cast<const char*>(basic.PebBaseAddress);
+  const Entry* table = *reinterpret_cast<const Entry* const*>(peb + kPebGdiTableOffset);
+  if (table == nullptr) return -1;
+  long live = 0;
+  for (int i = 0; i < kEntries; ++i) live += table[i].type != 0;
+  return live;
+}
+
 }  // namespace
 
 std::string ResourcesLine() {
@@ -31,19 +128,38 @@ std::string ResourcesLine() {
   memory.cb = sizeof memory;
   GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                        sizeof memory);
-  DWORD handles = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &handles);
-  const DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  const DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+  unsigned long long private_bytes = memory.PrivateUsage;
+  DWORD system_handles = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &system_handles);
+  long handles = static_cast<long>(system_handles);
+  long gdi = static_cast<long>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
+  long user = static_cast<long>(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS));
   unsigned long windows = 0;
   EnumWindows(CountOwnWindow, reinterpret_cast<LPARAM>(&windows));
-  char line[256];
+  // Where the system reports nothing (Wine's stubs), count another way and
+  // say so; USER objects then stand for the windows counted.
+  std::string sources;
+  if (private_bytes == 0) {
+    private_bytes = CommittedPrivateBytes();
+    sources += " private:regions";
+  }
+  if (handles == 0) {
+    handles = HandlesFromSystemList();
+    sources += " handles:system-list";
+  }
+  if (gdi == 0) {
+    gdi = GdiObjectsFromHandleTable();
+    sources += " gdi:handle-table";
+  }
+  if (user == 0) {
+    user = static_cast<long>(windows);
+    sources += " user:windows";
+  }
+  char line[320];
   std::snprintf(line, sizeof line,
-                "resources ws=%llu private=%llu handles=%lu gdi=%lu user=%lu windows=%lu",
-                static_cast<unsigned long long>(memory.WorkingSetSize),
-                static_cast<unsigned long long>(memory.PrivateUsage),
-                static_cast<unsigned long>(handles), static_cast<unsigned long>(gdi),
-                static_cast<unsigned long>(user), windows);
+                "resources ws=%llu private=%llu handles=%ld gdi=%ld user=%ld windows=%lu%s%s",
+                static_cast<unsigned long long>(memory.WorkingSetSize), private_bytes, handles,
+                gdi, user, windows, sources.empty() ? "" : " counted-by", sources.c_str());
   return line;
 }
 

@@ -8,10 +8,12 @@
 
 namespace velora::standin {
 
-// "resources ws=BYTES private=BYTES handles=N gdi=N user=N windows=N": the
-// working set and private bytes, the kernel handle count, the GDI and USER
-// object counts as the system reports them, and the windows of this process
-// (top-level and child) counted by enumeration.
+// "resources ws=BYTES private=BYTES handles=N gdi=N user=N windows=N
+// [counted-by ...]": the working set, private bytes, kernel handles, GDI and
+// USER objects as the system reports them, and the windows of this process
+// (top-level and child) counted by enumeration. Where the system reports 0
+// (Wine leaves these unimplemented) the count is taken another way, named
+// after "counted-by".
 std::string ResourcesLine();
 
 // Calls the executable's exported gpu_texture_mark_frame_available `count`
