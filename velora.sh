@@ -3,7 +3,9 @@
 #   ./velora.sh run [--seconds N] [host arguments...]
 #                                   set up, build and run the host under Wine
 #   ./velora.sh test                set up, build every build and run all tests
-# Both install what they need on a fresh Debian machine (as root) and are
+#   ./velora.sh perf                set up, build the native build and print the
+#                                   performance report
+# All install what they need on a fresh Debian machine (as root) and are
 # safe to run again.
 set -euo pipefail
 
@@ -199,13 +201,45 @@ cmd_run_inner() {
   [ "$status" = 0 ]
 }
 
+# The performance report: every benchmark with the baselines it runs in the
+# same process, then callgrind's instruction counts of the per-call paths
+# against their budgets.
+cmd_perf() {
+  setup >&2
+  configure_and_build native >&2  # the report alone goes to standard output
+  local bench=$BUILD/native/benchmarks
+  echo "# Performance report"
+  echo
+  echo "- date: $(date -u '+%Y-%m-%d %H:%M UTC')"
+  echo "- machine: $(uname -srm); $(nproc) cores;$(sed -n 's/^model name[[:space:]]*://p' /proc/cpuinfo | head -n 1)"
+  echo "- commit: $(git -C "$ROOT" rev-parse --short HEAD 2>/dev/null || echo unknown)"
+  local binary
+  for binary in "$bench"/*_benchmark; do
+    [ -x "$binary" ] || continue
+    echo
+    echo "## $(basename "$binary")"
+    echo
+    echo '```'
+    "$binary" --benchmark_color=false --benchmark_min_time="${VELORA_BENCHMARK_MIN_TIME:-0.3}" 2>&1
+    echo '```'
+  done
+  echo
+  echo "## Instructions per call (callgrind) against the budgets in benchmarks/budgets.txt"
+  echo
+  echo '```'
+  bash "$ROOT/benchmarks/instruction_counts.sh" "$bench/callgrind_driver" \
+    "$ROOT/benchmarks/budgets.txt"
+  echo '```'
+}
+
 case "${1:-}" in
   run) shift; cmd_run "$@" ;;
+  perf) shift; cmd_perf "$@" ;;
   test) shift; cmd_test "$@" ;;
   _test_inner) shift; cmd_test_inner "$@" ;;
   _run_inner) shift; cmd_run_inner "$@" ;;
   *)
-    echo "usage: $0 run [--seconds N] | test" >&2
+    echo "usage: $0 run [--seconds N] | test | perf" >&2
     exit 2
     ;;
 esac
