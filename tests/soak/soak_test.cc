@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -641,7 +640,6 @@ class SoakScript {
     const uint32_t count = 1 + rng_.Below(300);
     Step("frames " + std::to_string(id) + " " + std::to_string(count));
     ++mix_["frames step"];
-    frames_ += count;
     for (uint32_t i = 0; i < count; ++i) {
       ++mark_count_;
       if (mark_count_ <= 10 || mark_count_ % 120 == 0) {
@@ -695,7 +693,6 @@ class SoakScript {
   int64_t next_id_ = 1;
   uint64_t odd_ids_ = 0;
   int64_t mark_count_ = 0;
-  uint64_t frames_ = 0;
 };
 
 // ---- checks ----
