@@ -220,7 +220,7 @@ cmd_perf() {
     echo "## $(basename "$binary")"
     echo
     echo '```'
-    "$binary" --benchmark_color=false --benchmark_min_time="${VELORA_BENCHMARK_MIN_TIME:-0.3}" 2>&1
+    "$binary" --benchmark_min_time="${VELORA_BENCHMARK_MIN_TIME:-0.3}" 2>&1
     echo '```'
   done
   echo

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "allocation_counter.h"
+#include "console_options.h"
 #include "messaging/byte_buffer_stream_reader.h"
 #include "messaging/byte_buffer_stream_writer.h"
 #include "messaging/encodable_value.h"
@@ -414,6 +415,8 @@ REGISTER_CASE(SmallMaps);
 // Prints the usual console output, then one table with the ratios.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  RatioReporter() : ConsoleReporter(velora::ConsoleOptions()) {}
+
   struct Row {
     double ns = 0;
     double bytes_per_second = 0;

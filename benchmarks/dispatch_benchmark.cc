@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "allocation_counter.h"
+#include "console_options.h"
 #include "flutter_windows.h"
 #include "messaging/binary_messenger_impl.h"
 #include "messaging/encodable_value.h"
@@ -183,6 +184,8 @@ BENCHMARK(BM_Memcpy)->Name("dispatch/memcpy");
 // Prints the usual console output, then the table of shares.
 class ShareReporter : public benchmark::ConsoleReporter {
  public:
+  ShareReporter() : ConsoleReporter(velora::ConsoleOptions()) {}
+
   struct Row {
     double ns = 0;
     double allocations = 0;

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "allocation_counter.h"
+#include "console_options.h"
 #include "gpu_texture/frame_available.h"
 #include "gpu_texture/gpu_texture_plugin.h"
 #include "gpu_texture/in_flight_calls.h"
@@ -112,6 +113,8 @@ BENCHMARK(BM_MarkFrameCallerOrdered)->Threads(1)->Threads(4)->UseRealTime();
 
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  RatioReporter() : ConsoleReporter(velora::ConsoleOptions()) {}
+
   struct Row {
     double ns = 0;
     double allocations = 0;
