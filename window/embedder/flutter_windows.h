@@ -3,18 +3,23 @@
 // so a Windows build can link against the real library as well as against
 // the project's stand-in. Outside Windows the header still compiles (with
 // minimal stand-ins for the few Win32 types it names) so that the portable
-// core of the stand-in can serve native tests as a fake embedder.
+// core of the stand-in can serve native tests as a fake embedder. It is a C
+// interface: it compiles as C11 as well as C++17, so that plugins may be
+// written in C.
 #ifndef VELORA_WINDOW_EMBEDDER_FLUTTER_WINDOWS_H_
 #define VELORA_WINDOW_EMBEDDER_FLUTTER_WINDOWS_H_
 
 #include <stddef.h>
 #include <stdint.h>
+#ifndef __cplusplus
+#include <stdbool.h>
+#endif
 
 #ifdef _WIN32
 #include <windows.h>
 #else
-typedef struct HWND__* HWND;
-typedef struct HMONITOR__* HMONITOR;
+typedef struct FlutterDesktopNativeWindow* HWND;
+typedef struct FlutterDesktopNativeMonitor* HMONITOR;
 typedef unsigned int UINT;
 typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
@@ -41,7 +46,7 @@ typedef struct FlutterDesktopView* FlutterDesktopViewRef;
 typedef struct FlutterDesktopPluginRegistrar* FlutterDesktopPluginRegistrarRef;
 typedef struct FlutterDesktopMessenger* FlutterDesktopMessengerRef;
 typedef struct FlutterDesktopTextureRegistrar* FlutterDesktopTextureRegistrarRef;
-typedef struct _FlutterPlatformMessageResponseHandle FlutterDesktopMessageResponseHandle;
+typedef struct FlutterDesktopMessageResponseHandle FlutterDesktopMessageResponseHandle;
 
 // ---------------------------------------------------------------------------
 // DPI and standard streams.

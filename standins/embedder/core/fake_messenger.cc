@@ -15,7 +15,7 @@
 
 // A response handle is a heap object of its own, as the engine's are, so that
 // a host that keeps one too long shows up under the sanitizers.
-struct _FlutterPlatformMessageResponseHandle {
+struct FlutterDesktopMessageResponseHandle {
   uint64_t serial = 0;
 };
 
