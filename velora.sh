@@ -24,6 +24,7 @@ PACKAGES=(
   wine wine64 xvfb xauth xdotool imagemagick
   googletest libgtest-dev libbenchmark-dev libmsgpack-cxx-dev
   clang-14 libclang-rt-14-dev valgrind
+  lld-14 clang-tidy-14
 )
 
 log() { printf '== %s\n' "$*" >&2; }
@@ -105,6 +106,37 @@ in_display() {
   fi
 }
 
+# The Windows build through a second compiler (clang 14, lld), so that code
+# one compiler accepts and another rejects, or builds differently, shows up.
+build_windows_clang() {
+  local start=$SECONDS
+  configure_and_build windows-clang
+  log "windows-clang build: $((SECONDS - start)) s"
+}
+
+# From the clang build, what a second compiler can break: the real executable
+# end to end (with its export table), the hostile table and injected faults
+# through it, and the embedder header's C view. Its unit tests ran already
+# with the GCC build.
+run_windows_clang_tests() {
+  run_ctest windows-clang "$BUILD/windows-clang" -L 'e2e|embedder' -E '^e2e\.(demo|real_input)$'
+}
+
+# clang-tidy over the product code (.clang-tidy); a finding fails the run.
+run_clang_tidy() {
+  log "clang-tidy"
+  local start=$SECONDS out=$BUILD/clang-tidy.log
+  if "$ROOT/scripts/clang-tidy-check" "$BUILD/native" "$BUILD/windows-clang" >"$out" 2>&1; then
+    TOTAL_PASSED=$((TOTAL_PASSED + 1))
+    SUMMARY+=("clang-tidy: no findings")
+  else
+    cat "$out"
+    TOTAL_FAILED=$((TOTAL_FAILED + 1))
+    SUMMARY+=("clang-tidy: $(tail -n 1 "$out") ($out)")
+  fi
+  log "clang-tidy: $((SECONDS - start)) s"
+}
+
 cmd_test() {
   setup
   configure_and_build native
@@ -112,6 +144,7 @@ cmd_test() {
   configure_and_build native-tsan
   configure_and_build fuzz
   configure_and_build windows
+  build_windows_clang
   VELORA_IN_DISPLAY= in_display "$0" _test_inner
 }
 
@@ -121,8 +154,10 @@ cmd_test_inner() {
   # ThreadSanitizer: the tests where threads meet.
   run_ctest native-tsan "$BUILD/native-tsan" -L tsan
   run_ctest fuzz "$BUILD/fuzz"
+  run_clang_tidy
   start_wine
   run_ctest windows "$BUILD/windows"
+  run_windows_clang_tests
   stop_wine
   echo
   echo "== test counts"
