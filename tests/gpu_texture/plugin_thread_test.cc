@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -123,6 +124,41 @@ TEST_F(StandinTextureTest, DisposeWhileTheCompositorAsks) {
   StopRenderer();
   standin::WaitForCompletions(embedder_);
   EXPECT_GT(composed, 0u);
+}
+
+// The engine hands out an id it already has: the record that was under it
+// can still be asked for its descriptor (the compositor may be inside that
+// call), so it must live until an unregistration of the id has completed,
+// while the table answers with the new record.
+TEST_F(StandinTextureTest, ARecordReplacedUnderItsIdLivesUntilTheIdIsUnregistered) {
+  const int64_t id = Create(2, 1);
+  texture_.store(id);
+  StartRenderer();
+  for (int32_t round = 1; round <= 100; ++round) {
+    const std::optional<FlutterDesktopTextureInfo> displaced =
+        standin::RegisteredTexture(embedder_, id);
+    ASSERT_TRUE(displaced.has_value());
+    standin::SetNextTextureId(embedder_, id);
+    ASSERT_EQ(Create(2 * (round + 1), round + 1), id);
+    // The compositor asks the displaced record after the replacement.
+    const FlutterDesktopGpuSurfaceTextureConfig& config = displaced->gpu_surface_config;
+    const FlutterDesktopGpuSurfaceDescriptor* old = config.callback(0, 0, config.user_data);
+    ASSERT_NE(old, nullptr);
+    EXPECT_EQ(old->width, static_cast<size_t>(2 * round));
+    EXPECT_EQ(old->height, static_cast<size_t>(round));
+    // The id answers with the newest record.
+    const FlutterDesktopGpuSurfaceDescriptor* now =
+        standin::RequestGpuSurface(embedder_, id, 0, 0);
+    ASSERT_NE(now, nullptr);
+    EXPECT_EQ(now->height, static_cast<size_t>(round + 1));
+  }
+  StopRenderer();
+  EXPECT_GT(LiveSoftwareObjects().textures, 100);  // the displaced ones are alive
+  EXPECT_EQ(channel_.Call("dispose", Args({{"textureId", EncodableValue(id)}})).value,
+            EncodableValue(true));
+  standin::WaitForCompletions(embedder_);
+  const SoftwareObjectCounts live = LiveSoftwareObjects();
+  EXPECT_EQ(live.devices + live.contexts + live.textures, 0);
 }
 
 }  // namespace
