@@ -134,26 +134,30 @@ TEST_F(StandinTextureTest, ARecordReplacedUnderItsIdLivesUntilTheIdIsUnregistere
   const int64_t id = Create(2, 1);
   texture_.store(id);
   StartRenderer();
+  std::vector<FlutterDesktopGpuSurfaceTextureConfig> displaced;
   for (int32_t round = 1; round <= 100; ++round) {
-    const std::optional<FlutterDesktopTextureInfo> displaced =
-        standin::RegisteredTexture(embedder_, id);
-    ASSERT_TRUE(displaced.has_value());
+    const std::optional<FlutterDesktopTextureInfo> info = standin::RegisteredTexture(embedder_, id);
+    ASSERT_TRUE(info.has_value());
+    displaced.push_back(info->gpu_surface_config);
     standin::SetNextTextureId(embedder_, id);
     ASSERT_EQ(Create(2 * (round + 1), round + 1), id);
-    // The compositor asks the displaced record after the replacement.
-    const FlutterDesktopGpuSurfaceTextureConfig& config = displaced->gpu_surface_config;
-    const FlutterDesktopGpuSurfaceDescriptor* old = config.callback(0, 0, config.user_data);
-    ASSERT_NE(old, nullptr);
-    EXPECT_EQ(old->width, static_cast<size_t>(2 * round));
-    EXPECT_EQ(old->height, static_cast<size_t>(round));
-    // The id answers with the newest record.
-    const FlutterDesktopGpuSurfaceDescriptor* now =
-        standin::RequestGpuSurface(embedder_, id, 0, 0);
-    ASSERT_NE(now, nullptr);
-    EXPECT_EQ(now->height, static_cast<size_t>(round + 1));
   }
   StopRenderer();
-  EXPECT_GT(LiveSoftwareObjects().textures, 100);  // the displaced ones are alive
+  standin::WaitForCompositor(embedder_);
+  // The compositor asks the displaced records after their replacement; each
+  // still describes its own texture.
+  for (size_t i = 0; i < displaced.size(); ++i) {
+    const FlutterDesktopGpuSurfaceDescriptor* old =
+        displaced[i].callback(0, 0, displaced[i].user_data);
+    ASSERT_NE(old, nullptr);
+    EXPECT_EQ(old->width, 2 * (i + 1));
+    EXPECT_EQ(old->height, i + 1);
+  }
+  // The id answers with the newest record.
+  const FlutterDesktopGpuSurfaceDescriptor* now = standin::RequestGpuSurface(embedder_, id, 0, 0);
+  ASSERT_NE(now, nullptr);
+  EXPECT_EQ(now->height, 101u);
+  EXPECT_EQ(LiveSoftwareObjects().textures, 101);
   EXPECT_EQ(channel_.Call("dispose", Args({{"textureId", EncodableValue(id)}})).value,
             EncodableValue(true));
   standin::WaitForCompletions(embedder_);
