@@ -6,24 +6,16 @@
 #include "gpu_texture/gpu_texture_plugin.h"
 #include "host/log_file.h"
 #include "messaging/standard_method_codec.h"
+#include "window/flutter_window_target.h"
 #include "window/plugin_libraries.h"
 #include "window/plugin_registrar.h"
 #include "window_channel/child_windows.h"
+#include "window_channel/window_channel_handler.h"
 
 namespace velora {
 
 using flutter::EncodableValue;
 using flutter::EncodableValueMap;
-
-std::wstring Utf8ToWide(const std::string& text) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  if (length <= 0) {
-    return std::wstring();
-  }
-  std::wstring wide(static_cast<size_t>(length - 1), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), length);
-  return wide;
-}
 
 FlutterWindow::FlutterWindow(const ProjectBundle& bundle) : bundle_(bundle) {}
 
@@ -57,9 +49,10 @@ bool FlutterWindow::OnCreated() {
   auto channel = std::make_unique<flutter::MethodCallChannel>(
       engine->Messenger(), kWindowChannelName, &flutter::StandardMethodCodec::ForSerializer());
   channel->InstallCallHandler(
-      [this](const flutter::MethodCall<EncodableValue>& call,
-             std::unique_ptr<flutter::MethodResult<EncodableValue>> result) {
-        HandleWindowChannelCall(*this, call, std::move(result));
+      [target = FlutterWindowTarget(*this)](
+          const flutter::MethodCall<EncodableValue>& call,
+          std::unique_ptr<flutter::MethodResult<EncodableValue>> result) mutable {
+        HandleWindowChannelCall(target, call, std::move(result));
       });
   std::swap(window_channel_, channel);
   channel.reset();
@@ -81,16 +74,20 @@ void FlutterWindow::OnDestroying() {
   }
 }
 
-std::optional<int64_t> FlutterWindow::CreateVideoHost() {
-  const HWND host = video_host_.Create(Handle());
-  if (host == nullptr) {
-    return std::nullopt;
-  }
-  return static_cast<int64_t>(reinterpret_cast<intptr_t>(host));
+HWND FlutterWindow::CreateVideoHost() {
+  return video_host_.Create(Handle());
+}
+
+void FlutterWindow::DestroyVideoHost() {
+  video_host_.Destroy();
 }
 
 void FlutterWindow::PlaceVideoHost(int32_t x, int32_t y, int32_t w, int32_t h) {
   video_host_.Place(x, y, w, h);
+}
+
+void FlutterWindow::ShowVideoHost(bool visible) {
+  video_host_.Show(visible);
 }
 
 void FlutterWindow::ApplyNativeVideoMode(bool active,
@@ -111,10 +108,6 @@ void FlutterWindow::ApplyNativeVideoMode(bool active,
   if (native_video_.active) {
     video_host_.MoveToNativeArea();
   }
-}
-
-void FlutterWindow::SetTitleUtf8(const std::string& title) {
-  SetWindowTitle(Utf8ToWide(title));
 }
 
 HWND FlutterWindow::ViewWindow() const {
