@@ -30,7 +30,7 @@ bool FlutterWindow::OnCreated() {
   }
   const RECT frame = ClientRect();
   auto controller = std::make_unique<flutter::FlutterViewController>(
-      frame.right - frame.left, frame.bottom - frame.top, bundle_);
+      ClampedWidthOf(frame), ClampedHeightOf(frame), bundle_);
   std::swap(view_controller_, controller);
   controller.reset();  // an earlier controller goes after its replacement exists
   if (view_controller_->Engine() == nullptr || view_controller_->View() == nullptr) {
@@ -132,16 +132,16 @@ void FlutterWindow::OnExitSizeMove(HWND hwnd) {
   const HWND view = ViewWindow();
   if (view != nullptr) {
     const RECT client = ClientRect();
-    const int width = client.right - client.left;
-    const int height = client.bottom - client.top;
+    const int width = ClampedWidthOf(client);
+    const int height = ClampedHeightOf(client);
     MoveWindow(view, 0, 0, width, height, TRUE);
     RECT view_client = {0, 0, 0, 0};
     GetClientRect(view, &view_client);
     char line[256];
-    std::snprintf(
-        line, sizeof line, "flutter_view resize (%s): client=%dx%d => flutter_view_client=%dx%d",
-        "WM_EXITSIZEMOVE", width, height, static_cast<int>(view_client.right - view_client.left),
-        static_cast<int>(view_client.bottom - view_client.top));
+    std::snprintf(line, sizeof line,
+                  "flutter_view resize (%s): client=%dx%d => flutter_view_client=%dx%d",
+                  "WM_EXITSIZEMOVE", width, height, ClampedWidthOf(view_client),
+                  ClampedHeightOf(view_client));
     WriteRunLog(line);
   }
   InvalidateRect(Handle(), nullptr, FALSE);

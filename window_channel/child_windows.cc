@@ -53,8 +53,8 @@ void LogChildWindows(HWND parent, HWND view, HWND host, const char* tag) {
     info.visible = IsWindowVisible(child) != FALSE;
     info.left = rect.left;
     info.top = rect.top;
-    info.width = ClampToInt32(int64_t{rect.right} - rect.left);
-    info.height = ClampToInt32(int64_t{rect.bottom} - rect.top);
+    info.width = ClampedWidthOf(rect);
+    info.height = ClampedHeightOf(rect);
     info.tag = child == view ? "flutter_view" : child == host ? "video_host" : "-";
     char line[kChildLineCapacity];
     FormatChildLine(info, line);

@@ -60,8 +60,8 @@ void VideoHost::Destroy() {
 void VideoHost::ClientSize(int32_t& width, int32_t& height) const {
   RECT client = {0, 0, 0, 0};
   GetClientRect(parent_, &client);
-  width = ClampToInt32(int64_t{client.right} - client.left);
-  height = ClampToInt32(int64_t{client.bottom} - client.top);
+  width = ClampedWidthOf(client);
+  height = ClampedHeightOf(client);
 }
 
 void VideoHost::Place(int32_t x, int32_t y, int32_t w, int32_t h) {
