@@ -94,18 +94,20 @@ void FlutterWindow::ApplyNativeVideoMode(bool active,
                                          int32_t top_height,
                                          int32_t bar_height,
                                          std::optional<int32_t> right_padding) {
-  const NativeVideoState before = native_video_;
-  native_video_.active = active;
-  native_video_.top_height_px = top_height;
-  native_video_.bar_height_px = bar_height;
+  const NativeVideoState before = video_host_.mode();
+  NativeVideoState after = before;
+  after.active = active;
+  after.top_height_px = top_height;
+  after.bar_height_px = bar_height;
   if (right_padding) {
-    native_video_.right_padding_px = *right_padding;
+    after.right_padding_px = *right_padding;
   }
+  video_host_.SetMode(after);
   char line[kNativeModeLineCapacity];
-  if (FormatNativeModeChange(before, native_video_, line)) {
+  if (FormatNativeModeChange(before, after, line)) {
     WriteRunLog(line);
   }
-  if (native_video_.active) {
+  if (after.active) {
     video_host_.MoveToNativeArea();
   }
 }

@@ -49,8 +49,7 @@ class FlutterWindow : public Win32Window {
   ProjectBundle bundle_;
   std::unique_ptr<flutter::FlutterViewController> view_controller_;
   std::unique_ptr<flutter::MethodCallChannel> window_channel_;
-  NativeVideoState native_video_;
-  VideoHost video_host_{native_video_};
+  VideoHost video_host_;
 };
 
 }  // namespace velora

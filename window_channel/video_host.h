@@ -17,9 +17,7 @@ constexpr wchar_t kVideoHostClassName[] = L"VideoHostWindow";
 
 class VideoHost {
  public:
-  // `mode` is the owner's native video mode, read whenever a size request
-  // reaches the host.
-  explicit VideoHost(const NativeVideoState& mode) : mode_(mode) {}
+  VideoHost() = default;
   ~VideoHost() { Destroy(); }
 
   VideoHost(const VideoHost&) = delete;
@@ -36,6 +34,12 @@ class VideoHost {
   // Moves the host to the native video area and raises it.
   void MoveToNativeArea();
 
+  // The native video mode that placing, showing and every size request of
+  // the host obey. It outlives the window: creating or destroying the host
+  // leaves it alone.
+  const NativeVideoState& mode() const { return mode_; }
+  void SetMode(const NativeVideoState& mode) { mode_ = mode; }
+
   HWND hwnd() const { return hwnd_; }
 
  private:
@@ -45,7 +49,7 @@ class VideoHost {
                                               LPARAM lparam);
   void ClientSize(int32_t& width, int32_t& height) const;
 
-  const NativeVideoState& mode_;
+  NativeVideoState mode_;
   HWND parent_ = nullptr;
   HWND hwnd_ = nullptr;     // video_host_hwnd
   LONG_PTR prev_proc_ = 0;  // video_host_prev_proc
