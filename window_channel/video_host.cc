@@ -57,47 +57,43 @@ void VideoHost::Destroy() {
   parent_ = nullptr;
 }
 
-void VideoHost::ClientSize(int32_t& width, int32_t& height) const {
+std::optional<Size> VideoHost::ClientSize() const {
+  if (hwnd_ == nullptr) {
+    return std::nullopt;
+  }
   RECT client = {0, 0, 0, 0};
   GetClientRect(parent_, &client);
-  width = ClampedWidthOf(client);
-  height = ClampedHeightOf(client);
+  return Size{ClampedWidthOf(client), ClampedHeightOf(client)};
 }
 
 void VideoHost::Place(int32_t x, int32_t y, int32_t w, int32_t h) {
-  if (hwnd_ == nullptr) {
+  const std::optional<Size> client = ClientSize();
+  if (!client) {
     return;
   }
-  int32_t client_width = 0;
-  int32_t client_height = 0;
-  ClientSize(client_width, client_height);
-  const int32_t width = PlacedHostWidth(x, w, client_width, mode_.right_padding_px);
+  const int32_t width = PlacedHostWidth(x, w, client->width, mode_.right_padding_px);
   SetWindowPos(hwnd_, nullptr, x, y, width, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
 }
 
 void VideoHost::Show(bool visible) {
-  if (hwnd_ == nullptr) {
+  const std::optional<Size> client = ClientSize();
+  if (!client) {
     return;
   }
   ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
   if (!visible) {
     return;
   }
-  int32_t client_width = 0;
-  int32_t client_height = 0;
-  ClientSize(client_width, client_height);
-  const Placement shown = ShownHostPlacement(mode_, client_width, client_height);
+  const Placement shown = ShownHostPlacement(mode_, client->width, client->height);
   SetWindowPos(hwnd_, HWND_TOP, shown.x, shown.y, shown.width, shown.height, SWP_NOACTIVATE);
 }
 
 void VideoHost::MoveToNativeArea() {
-  if (hwnd_ == nullptr) {
+  const std::optional<Size> client = ClientSize();
+  if (!client) {
     return;
   }
-  int32_t client_width = 0;
-  int32_t client_height = 0;
-  ClientSize(client_width, client_height);
-  const Placement area = NativeVideoArea(mode_, client_width, client_height);
+  const Placement area = NativeVideoArea(mode_, client->width, client->height);
   SetWindowPos(hwnd_, HWND_TOP, area.x, area.y, area.width, area.height,
                SWP_NOACTIVATE | SWP_NOCOPYBITS);
 }
@@ -129,10 +125,9 @@ LRESULT CALLBACK VideoHost::VideoHostWindowProc(HWND hwnd,
       auto* position = reinterpret_cast<WINDOWPOS*>(lparam);
       if (self != nullptr && self->mode_.active && position != nullptr &&
           (position->flags & SWP_NOSIZE) == 0) {
-        int32_t client_width = 0;
-        int32_t client_height = 0;
-        self->ClientSize(client_width, client_height);
-        LimitHostSize(self->mode_, client_width, client_height, position->cx, position->cy);
+        if (const std::optional<Size> client = self->ClientSize()) {
+          LimitHostSize(self->mode_, client->width, client->height, position->cx, position->cy);
+        }
       }
       break;
     }

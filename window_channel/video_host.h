@@ -8,7 +8,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 
+#include "window/geometry.h"
 #include "window_channel/native_video_layout.h"
 
 namespace velora {
@@ -47,7 +49,8 @@ class VideoHost {
                                               UINT message,
                                               WPARAM wparam,
                                               LPARAM lparam);
-  void ClientSize(int32_t& width, int32_t& height) const;
+  // The parent's client size, or nothing when there is no host to act on.
+  std::optional<Size> ClientSize() const;
 
   NativeVideoState mode_;
   HWND parent_ = nullptr;
