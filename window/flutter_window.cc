@@ -1,5 +1,6 @@
 #include "window/flutter_window.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <utility>
 
@@ -17,6 +18,12 @@ namespace velora {
 using flutter::EncodableValue;
 using flutter::EncodableValueMap;
 
+namespace {
+
+constexpr std::size_t kResizeLineCapacity = 256;
+
+}  // namespace
+
 FlutterWindow::FlutterWindow(const ProjectBundle& bundle) : bundle_(bundle) {}
 
 FlutterWindow::~FlutterWindow() {
@@ -33,7 +40,9 @@ bool FlutterWindow::OnCreated() {
       ClampedWidthOf(frame), ClampedHeightOf(frame), bundle_);
   std::swap(view_controller_, controller);
   controller.reset();  // an earlier controller goes after its replacement exists
-  if (view_controller_->Engine() == nullptr || view_controller_->View() == nullptr) {
+  // The controller always has an engine; only the view can be missing, when
+  // the embedder refused to create the controller.
+  if (view_controller_->View() == nullptr) {
     return false;
   }
   flutter::FlutterEngine* engine = view_controller_->Engine();
@@ -139,7 +148,7 @@ void FlutterWindow::OnExitSizeMove(HWND hwnd) {
     MoveWindow(view, 0, 0, width, height, TRUE);
     RECT view_client = {0, 0, 0, 0};
     GetClientRect(view, &view_client);
-    char line[256];
+    char line[kResizeLineCapacity];
     std::snprintf(line, sizeof line,
                   "flutter_view resize (%s): client=%dx%d => flutter_view_client=%dx%d",
                   "WM_EXITSIZEMOVE", width, height, ClampedWidthOf(view_client),

@@ -26,6 +26,13 @@ void FormatChildLine(const ChildWindowInfo& child, char (&line)[kChildLineCapaci
 
 #ifdef _WIN32
 
+namespace {
+
+// Longer class names are cut: the line shows what fits.
+constexpr int kClassNameCapacity = 128;
+
+}  // namespace
+
 void LogChildWindows(HWND parent, HWND view, HWND host, const char* tag) {
   if (parent == nullptr) {
     return;
@@ -40,8 +47,8 @@ void LogChildWindows(HWND parent, HWND view, HWND host, const char* tag) {
     if (!IsWindow(child)) {
       continue;
     }
-    char class_name[128] = {};
-    GetClassNameA(child, class_name, sizeof class_name);
+    char class_name[kClassNameCapacity] = {};
+    GetClassNameA(child, class_name, kClassNameCapacity);
     RECT rect = {0, 0, 0, 0};
     GetWindowRect(child, &rect);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
