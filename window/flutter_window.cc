@@ -51,7 +51,8 @@ bool FlutterWindow::OnCreated() {
   engine->OnNextFrame([this]() { OnFirstFrame(); });
 
   // Without a registrar the GPU texture channel is simply absent.
-  if (FlutterDesktopPluginRegistrarRef registrar = engine->RegistrarForPlugin("GpuTexturePlugin")) {
+  if (FlutterDesktopPluginRegistrarRef registrar =
+          engine->RegistrarForPlugin(kGpuTexturePluginName)) {
     GpuTexturePlugin::RegisterWithRegistrar(flutter::RegistrarTable::Get().RegistrarFor(registrar));
   }
 
