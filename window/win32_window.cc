@@ -6,6 +6,7 @@
 
 #include "flutter_windows.h"
 #include "host/log_file.h"
+#include "window/black_background.h"
 
 namespace velora {
 
@@ -82,7 +83,7 @@ bool Win32Window::CreateTopLevel(const std::wstring& title, const Point& origin,
     window_class.hInstance = GetModuleHandleW(nullptr);
     window_class.hIcon = LoadIconW(window_class.hInstance, MAKEINTRESOURCEW(kAppIconResourceId));
     window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    window_class.hbrBackground = BlackBrush();
     window_class.lpszMenuName = nullptr;
     window_class.lpszClassName = kTopLevelClassName;
     (void)RegisterClassW(&window_class);  // a failure shows as a failed CreateWindowExW
@@ -237,13 +238,8 @@ LRESULT Win32Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARA
       WriteRunLog("WM_CLOSE received");
       DestroyWindow(hwnd);
       return 0;
-    case WM_ERASEBKGND: {
-      RECT rect = {0, 0, 0, 0};
-      GetClientRect(hwnd, &rect);
-      FillRect(reinterpret_cast<HDC>(wparam), &rect,
-               static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-      return 1;
-    }
+    case WM_ERASEBKGND:
+      return EraseToBlack(hwnd, wparam);
     case WM_NCACTIVATE:
       ApplyDarkFrame(hwnd);
       return DefWindowProcW(hwnd, message, wparam, lparam);

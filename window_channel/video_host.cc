@@ -1,5 +1,7 @@
 #include "window_channel/video_host.h"
 
+#include "window/black_background.h"
+
 namespace velora {
 
 namespace {
@@ -17,7 +19,7 @@ void RegisterHostClass(HINSTANCE instance) {
   // Each host is subclassed right after creation.
   window_class.lpfnWndProc = DefWindowProcW;
   window_class.hInstance = instance;
-  window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  window_class.hbrBackground = BlackBrush();
   window_class.lpszClassName = kVideoHostClassName;
   (void)RegisterClassW(&window_class);  // a failure shows as a failed creation
 }
@@ -104,17 +106,12 @@ LRESULT CALLBACK VideoHost::VideoHostWindowProc(HWND hwnd,
                                                 LPARAM lparam) {
   auto* self = reinterpret_cast<VideoHost*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   switch (message) {
-    case WM_ERASEBKGND: {
-      RECT rect = {0, 0, 0, 0};
-      GetClientRect(hwnd, &rect);
-      FillRect(reinterpret_cast<HDC>(wparam), &rect,
-               static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-      return 1;
-    }
+    case WM_ERASEBKGND:
+      return EraseToBlack(hwnd, wparam);
     case WM_PAINT: {
       PAINTSTRUCT paint;
       const HDC dc = BeginPaint(hwnd, &paint);
-      FillRect(dc, &paint.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      FillRect(dc, &paint.rcPaint, BlackBrush());
       EndPaint(hwnd, &paint);
       return 0;
     }
