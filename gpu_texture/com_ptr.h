@@ -22,7 +22,9 @@ class ComPtr {
   // New reference first, old one second: storing the object that is already
   // held can never drop it to zero in between.
   ComPtr& operator=(const ComPtr& other) {
-    Assign(other.object_);
+    if (this != &other) {
+      Assign(other.object_);
+    }
     return *this;
   }
   ComPtr& operator=(ComPtr&& other) noexcept {

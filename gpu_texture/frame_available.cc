@@ -27,8 +27,8 @@ int32_t CountMarkFrameCall() {
 
 void LogMarkFrame(int64_t texture_id) {
   char line[kMarkFrameLineCapacity];
-  std::snprintf(line, sizeof line, "MarkFrameAvailable tid=%lld",
-                static_cast<long long>(texture_id));
+  (void)std::snprintf(line, sizeof line, "MarkFrameAvailable tid=%lld",
+                      static_cast<long long>(texture_id));
   WriteGpuPluginLog(line);
 }
 

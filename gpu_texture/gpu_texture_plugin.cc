@@ -28,8 +28,8 @@ void LogDone(const char* handler,
              int32_t width,
              int32_t height) {
   char line[kHandlerLineCapacity];
-  std::snprintf(line, sizeof line, "%s done textureId=%lld handle=%s w=%d h=%d", handler,
-                static_cast<long long>(texture_id), handle.c_str(), width, height);
+  (void)std::snprintf(line, sizeof line, "%s done textureId=%lld handle=%s w=%d h=%d", handler,
+                      static_cast<long long>(texture_id), handle.c_str(), width, height);
   WriteGpuPluginLog(line);
 }
 
@@ -40,8 +40,8 @@ SharedHandle HandleFromValue(uint64_t value) {
 // "width", "height" and "sharedHandle" of a map; absent or wrong kinds leave
 // the given defaults.
 struct SizeAndHandle {
-  int32_t width;
-  int32_t height;
+  int32_t width = 0;
+  int32_t height = 0;
   std::optional<uint64_t> handle;
 };
 

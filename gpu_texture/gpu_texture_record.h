@@ -19,6 +19,7 @@ namespace velora {
 // descriptor and the source, as the record's end requires.
 struct GpuTextureRecord {
   GpuTextureRecord();
+  ~GpuTextureRecord() = default;
   GpuTextureRecord(const GpuTextureRecord&) = delete;
   GpuTextureRecord& operator=(const GpuTextureRecord&) = delete;
 

@@ -21,6 +21,7 @@ SoftwareObjectCounts LiveSoftwareObjects();
 
 // Common counting of the software objects: one reference at creation, gone
 // at the last Release, which returns the remaining count as COM does.
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor): COM-like, the last Release deletes
 class SoftwareObject {
  public:
   SoftwareObject(const SoftwareObject&) = delete;
@@ -37,6 +38,7 @@ class SoftwareObject {
   std::atomic<unsigned long> references_{1};
 };
 
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor,cppcoreguidelines-special-member-functions): only Release ends it
 class SoftwareDevice : public SoftwareObject {
  public:
   SoftwareDevice();
@@ -46,6 +48,7 @@ class SoftwareDevice : public SoftwareObject {
 };
 
 // Keeps its device alive, as an immediate context does.
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor,cppcoreguidelines-special-member-functions): only Release ends it
 class SoftwareContext : public SoftwareObject {
  public:
   explicit SoftwareContext(SoftwareDevice* device);
@@ -57,6 +60,7 @@ class SoftwareContext : public SoftwareObject {
 };
 
 // Keeps its device alive, as a device child does.
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor,cppcoreguidelines-special-member-functions): only Release ends it
 class SoftwareTexture : public SoftwareObject {
  public:
   SoftwareTexture(SoftwareDevice* device,

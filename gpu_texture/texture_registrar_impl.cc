@@ -56,8 +56,8 @@ int64_t TextureRegistrarImpl::RegisterTexture(TextureSource* source) {
     info.gpu_surface_config.user_data = gpu_surface;
   } else {
     // No source, or one left without a value by a failed assignment.
-    std::fputs("Attempting to register unknown texture variant.\n", stderr);
-    std::fflush(stderr);
+    (void)std::fputs("Attempting to register unknown texture variant.\n", stderr);
+    (void)std::fflush(stderr);
     return -1;
   }
   // Whatever id the engine gives, 0 and negative ones included, is its answer.

@@ -16,6 +16,8 @@ class TextureRegistrarImpl : public TextureRegistrar {
   // `texture_registrar_ref` is not owned.
   explicit TextureRegistrarImpl(FlutterDesktopTextureRegistrarRef texture_registrar_ref);
   ~TextureRegistrarImpl() override;
+  TextureRegistrarImpl(const TextureRegistrarImpl&) = delete;
+  TextureRegistrarImpl& operator=(const TextureRegistrarImpl&) = delete;
 
   int64_t RegisterTexture(TextureSource* source) override;
   bool MarkFrameAvailable(int64_t texture_id) override;

@@ -107,7 +107,7 @@ void WriteLog(const char* file_name, const char* message) {
   const unsigned long tid = GetCurrentThreadId();
   const unsigned long pid = GetCurrentProcessId();
 #else
-  const char* tmp = std::getenv("TMPDIR");
+  const char* tmp = std::getenv("TMPDIR");  // NOLINT(concurrency-mt-unsafe): no setenv here
   if (tmp == nullptr || *tmp == '\0') {
     tmp = "/tmp";
   }

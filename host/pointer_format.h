@@ -11,9 +11,9 @@ constexpr int kPointerTextLength = 16;
 
 // Writes exactly 16 digits and a terminator into `out`.
 inline void FormatPointer(uint64_t value, char (&out)[kPointerTextLength + 1]) {
-  constexpr char kDigits[] = "0123456789ABCDEF";
   for (int i = kPointerTextLength - 1; i >= 0; --i) {
-    out[i] = kDigits[value & 0xF];
+    const int digit = static_cast<int>(value & 0xF);
+    out[i] = static_cast<char>(digit < 10 ? '0' + digit : 'A' + (digit - 10));
     value >>= 4;
   }
   out[kPointerTextLength] = '\0';

@@ -99,7 +99,7 @@ void BinaryMessengerImpl::Send(const std::string& channel,
   if (FlutterDesktopMessengerSendWithReply(messenger_handle_, channel.c_str(), message,
                                            message_size, DeliverReply, holder.get())) {
     // The embedder owns it now and frees it through DeliverReply.
-    holder.release();
+    (void)holder.release();
   }
   // Refused: the holder goes here and the reply is never called.
 }

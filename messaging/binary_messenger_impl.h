@@ -21,6 +21,8 @@ class BinaryMessengerImpl : public BinaryMessenger {
   // `messenger` is not owned and no reference is taken on it.
   explicit BinaryMessengerImpl(FlutterDesktopMessengerRef messenger);
   ~BinaryMessengerImpl() override;
+  BinaryMessengerImpl(const BinaryMessengerImpl&) = delete;
+  BinaryMessengerImpl& operator=(const BinaryMessengerImpl&) = delete;
 
   void Send(const std::string& channel,
             const uint8_t* message,

@@ -10,7 +10,10 @@ namespace flutter {
 // message; alignment is relative to the message's first byte.
 class ByteStreamReader {
  public:
+  ByteStreamReader() = default;
   virtual ~ByteStreamReader();
+  ByteStreamReader(const ByteStreamReader&) = delete;
+  ByteStreamReader& operator=(const ByteStreamReader&) = delete;
 
   // The next byte, or 0 (with a diagnostic line) when none is left.
   virtual uint8_t ReadByte() = 0;

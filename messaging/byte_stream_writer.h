@@ -10,7 +10,10 @@ namespace flutter {
 // message; alignment is relative to the message's first byte.
 class ByteStreamWriter {
  public:
+  ByteStreamWriter() = default;
   virtual ~ByteStreamWriter();
+  ByteStreamWriter(const ByteStreamWriter&) = delete;
+  ByteStreamWriter& operator=(const ByteStreamWriter&) = delete;
 
   virtual void WriteByte(uint8_t byte) = 0;
   virtual void WriteBytes(const uint8_t* source, size_t length) = 0;

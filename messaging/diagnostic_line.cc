@@ -27,8 +27,8 @@ void WriteDiagnosticLine(std::string_view text) {
     std::memcpy(line, text.data(), text.size());
   }
   line[text.size()] = '\n';
-  std::fwrite(line, 1, text.size() + 1, stderr);
-  std::fflush(stderr);
+  (void)std::fwrite(line, 1, text.size() + 1, stderr);
+  (void)std::fflush(stderr);
 }
 
 }  // namespace flutter

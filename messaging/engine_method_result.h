@@ -41,6 +41,8 @@ class EngineMethodResult : public MethodResult<EncodableValue> {
   // `codec` is not owned and must outlive the result.
   EngineMethodResult(ReplyCallback reply, const MethodCodec<EncodableValue>* codec);
   ~EngineMethodResult() override;
+  EngineMethodResult(const EngineMethodResult&) = delete;
+  EngineMethodResult& operator=(const EngineMethodResult&) = delete;
 
  protected:
   void OnSuccess(const EncodableValue* result) override;

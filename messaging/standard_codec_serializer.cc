@@ -39,10 +39,13 @@ constexpr size_t kMaxReservedElements = 256;
 
 // Keeps the bodies of leaf and cold paths out of the recursive reading frames,
 // so that each level of nesting costs as little stack as possible.
+// A hint only: a compiler that knows neither spelling builds the same code.
 #if defined(_MSC_VER)
 #define MESSAGING_NOINLINE __declspec(noinline)
-#else
+#elif defined(__GNUC__) || defined(__clang__)
 #define MESSAGING_NOINLINE __attribute__((noinline))
+#else
+#define MESSAGING_NOINLINE
 #endif
 
 #if defined(__BYTE_ORDER__) && defined(__ORDER_BIG_ENDIAN__) && \

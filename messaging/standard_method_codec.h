@@ -24,6 +24,8 @@ class StandardMethodCodec : public MethodCodec<EncodableValue> {
       const StandardCodecSerializer* serializer = nullptr);
 
   ~StandardMethodCodec() override;
+  StandardMethodCodec(const StandardMethodCodec&) = delete;
+  StandardMethodCodec& operator=(const StandardMethodCodec&) = delete;
 
   std::unique_ptr<MethodCall<EncodableValue>> DecodeCall(const uint8_t* message,
                                                          size_t message_size) const override;

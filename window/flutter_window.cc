@@ -150,10 +150,10 @@ void FlutterWindow::OnExitSizeMove(HWND hwnd) {
     RECT view_client = {0, 0, 0, 0};
     GetClientRect(view, &view_client);
     char line[kResizeLineCapacity];
-    std::snprintf(line, sizeof line,
-                  "flutter_view resize (%s): client=%dx%d => flutter_view_client=%dx%d",
-                  "WM_EXITSIZEMOVE", width, height, ClampedWidthOf(view_client),
-                  ClampedHeightOf(view_client));
+    (void)std::snprintf(line, sizeof line,
+                        "flutter_view resize (%s): client=%dx%d => flutter_view_client=%dx%d",
+                        "WM_EXITSIZEMOVE", width, height, ClampedWidthOf(view_client),
+                        ClampedHeightOf(view_client));
     WriteRunLog(line);
   }
   InvalidateRect(Handle(), nullptr, FALSE);

@@ -22,6 +22,8 @@ class FlutterWindow : public Win32Window {
  public:
   explicit FlutterWindow(const ProjectBundle& bundle);
   ~FlutterWindow() override;
+  FlutterWindow(const FlutterWindow&) = delete;
+  FlutterWindow& operator=(const FlutterWindow&) = delete;
 
   // The video host: the existing one or a new one (null when it cannot be
   // made); destroying, placing and showing without a host do nothing.

@@ -50,6 +50,8 @@ class PluginRegistrarWindows : public PluginRegistrar {
  public:
   explicit PluginRegistrarWindows(FlutterDesktopPluginRegistrarRef registrar_handle);
   ~PluginRegistrarWindows() override;
+  PluginRegistrarWindows(const PluginRegistrarWindows&) = delete;
+  PluginRegistrarWindows& operator=(const PluginRegistrarWindows&) = delete;
 
   // The view, when the embedder gives the registrar one.
   FlutterView* GetView() { return view_.get(); }

@@ -10,7 +10,7 @@
 namespace velora {
 
 void FormatChildHeading(const char* tag, char (&line)[kChildHeadingCapacity]) {
-  std::snprintf(line, sizeof line, "child_windows (%s):", tag != nullptr ? tag : "?");
+  (void)std::snprintf(line, sizeof line, "child_windows (%s):", tag != nullptr ? tag : "?");
 }
 
 void FormatChildLine(const ChildWindowInfo& child, char (&line)[kChildLineCapacity]) {
@@ -19,9 +19,9 @@ void FormatChildLine(const ChildWindowInfo& child, char (&line)[kChildLineCapaci
   FormatPointer(child.hwnd, hwnd);
   const char* class_name =
       (child.class_name == nullptr || child.class_name[0] == '\0') ? "(?)" : child.class_name;
-  std::snprintf(line, sizeof line, "  #%d hwnd=%s cls=%s vis=%d rect=%d,%d %dx%d tag=%s",
-                child.index, hwnd, class_name, child.visible ? 1 : 0, child.left, child.top,
-                child.width, child.height, child.tag);
+  (void)std::snprintf(line, sizeof line, "  #%d hwnd=%s cls=%s vis=%d rect=%d,%d %dx%d tag=%s",
+                      child.index, hwnd, class_name, child.visible ? 1 : 0, child.left, child.top,
+                      child.width, child.height, child.tag);
 }
 
 #ifdef _WIN32

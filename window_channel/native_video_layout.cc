@@ -53,7 +53,7 @@ bool FormatNativeModeChange(const NativeVideoState& before,
   if (before == after) {
     return false;
   }
-  std::snprintf(
+  (void)std::snprintf(
       line, sizeof line, "setNativeVideoMode: active %d->%d top %d->%d bar %d->%d right %d->%d",
       before.active ? 1 : 0, after.active ? 1 : 0, before.top_height_px, after.top_height_px,
       before.bar_height_px, after.bar_height_px, before.right_padding_px, after.right_padding_px);
