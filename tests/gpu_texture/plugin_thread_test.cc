@@ -83,6 +83,9 @@ class StandinTextureTest : public ::testing::Test {
 TEST_F(StandinTextureTest, TheCompositorGetsWholeDescriptorsWhileThePlatformThreadResizes) {
   const int64_t id = Create(2, 1);
   texture_.store(id);
+  // One frame composed before the resizes, however the threads are scheduled.
+  gpu_texture_mark_frame_available(id);
+  standin::WaitForCompositor(embedder_);
   StartRenderer();
   for (int32_t h = 1; h <= 200; ++h) {
     ASSERT_EQ(channel_
