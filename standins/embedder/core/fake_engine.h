@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "flutter_windows.h"
+#include "standins/embedder/core/standin_export.h"
 
 struct FlutterDesktopPluginRegistrar {
   FlutterDesktopEngine* engine = nullptr;
@@ -90,6 +91,10 @@ struct EngineSettings {
   // renders).
   bool auto_first_frame = true;
   ViewPlatform* view_platform = nullptr;
+  // Runs as a controller is created, before its engine runs: loads what the
+  // engine is to run (the bundle); false refuses the controller. Empty
+  // accepts any bundle.
+  std::function<bool(FlutterDesktopEngine*)> load_bundle;
   // Runs on the platform thread right after a controller made its engine
   // run (the Windows shell starts the scenario there).
   std::function<void(FlutterDesktopEngine*)> on_engine_running;
@@ -110,14 +115,14 @@ struct EngineStats {
   std::vector<UINT> offered_messages;  // every top-level message offered
 };
 
-EngineStats& Stats();
+VELORA_STANDIN_EXPORT EngineStats& Stats();
 
 // The engine of the live view controller, or null.
-FlutterDesktopEngine* RunningEngine();
+VELORA_STANDIN_EXPORT FlutterDesktopEngine* RunningEngine();
 
 // Produces a frame: the first one after the controller's creation fires
 // the next-frame callback (once).
-void ProduceFrame(FlutterDesktopEngine* engine);
+VELORA_STANDIN_EXPORT void ProduceFrame(FlutterDesktopEngine* engine);
 
 }  // namespace velora::standin
 
