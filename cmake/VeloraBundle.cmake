@@ -133,9 +133,9 @@ endfunction()
 function(velora_add_test_kit)
   get_property(cases GLOBAL PROPERTY VELORA_KIT_CASES)
   get_property(test_targets GLOBAL PROPERTY VELORA_KIT_TARGETS)
-  list(JOIN cases "\r\n" text)
+  list(JOIN cases "\n" text)
   set(cases_file ${CMAKE_BINARY_DIR}/test-kit/tests.txt)
-  file(GENERATE OUTPUT ${cases_file} CONTENT "${text}\r\n")
+  file(GENERATE OUTPUT ${cases_file} CONTENT "${text}\n")
   set(kit_name velora-tests-${VELORA_VERSION}-win64)
   add_custom_target(test_kit
     COMMAND ${CMAKE_COMMAND} -DBIN_DIR=${CMAKE_BINARY_DIR}/bin -DCASES_FILE=${cases_file}

@@ -5,7 +5,7 @@
 # the current user's; the installed host runs; the silent uninstaller takes
 # the folder, the shortcut and the entry away again.
 # Usage: installer_test.sh SETUP_EXE
-setup=$1
+setup=$(realpath "$1")
 source "$(dirname "$0")/fresh_prefix.sh"
 [ -f "$setup" ] || fail "no installer at $setup"
 

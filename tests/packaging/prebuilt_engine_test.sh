@@ -8,7 +8,7 @@
 # scenario in a fresh Wine prefix.
 # Usage: prebuilt_engine_test.sh SOURCE_DIR BUILD_DIR ENGINE_DLL ENGINE_IMPLIB
 #          DROP_DLL DROP_IMPLIB RGBA_DLL RGBA_IMPLIB DATA_DIR
-source_dir=$1 build_dir=$2
+source_dir=$(realpath "$1") build_dir=$(realpath -m "$2")
 source "$(dirname "$0")/fresh_prefix.sh"
 
 vendor=$work/vendor

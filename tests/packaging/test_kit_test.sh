@@ -4,7 +4,7 @@
 # in a fresh prefix. Passes when every case listed in the kit passed; the
 # kit's own last line is passed on, so callers can add its counts.
 # Usage: test_kit_test.sh KIT_ZIP
-zip=$1
+zip=$(realpath "$1")
 source "$(dirname "$0")/fresh_prefix.sh"
 [ -f "$zip" ] || fail "no test kit at $zip"
 # Many processes start one after another: keep one wine server for them.

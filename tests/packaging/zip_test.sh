@@ -5,7 +5,7 @@
 # without data/icudtl.dat the engine refuses to start and the host ends
 # with exit 1 and "window.Create failed" in its run log.
 # Usage: zip_test.sh ZIP
-zip=$1
+zip=$(realpath "$1")
 source "$(dirname "$0")/fresh_prefix.sh"
 [ -f "$zip" ] || fail "no package at $zip"
 top=$(basename "$zip" .zip)
