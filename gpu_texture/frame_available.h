@@ -16,7 +16,9 @@ extern "C" {
 
 // Tells the engine that texture `texture_id` has a new frame, on the
 // caller's thread. Does nothing while no plugin (or no texture registrar)
-// is there. Takes no lock and allocates nothing.
+// is there. Takes no lock of its own; the calls that write a GPU log line
+// (the first ten, then every 120th) allocate and hold the log file's lock
+// for that line, the others allocate nothing.
 VELORA_GPU_TEXTURE_EXPORT void gpu_texture_mark_frame_available(int64_t texture_id);
 
 }  // extern "C"
@@ -38,8 +40,9 @@ void PublishPluginInstance(GpuTexturePlugin* plugin);
 void RetirePluginInstance(GpuTexturePlugin* plugin);
 
 // Calls of the exported function that reached the registrar. Wraps from the
-// last multiple of 120 below 2^31 back to 121, so the logging cadence goes on
-// without overflow and the first ten are logged only once.
+// last multiple of 120 below 2^31 back to 121, so every 120th call is still
+// logged after the wrap, without overflow, and the calls after it never count
+// as one of the first ten again.
 constexpr int32_t kMarkFrameCountWrap = 2147483640;  // 120 * 17895697
 constexpr int32_t kMarkFrameCountRestart = 121;
 static_assert(kMarkFrameCountWrap % 120 == 0 && kMarkFrameCountWrap > INT32_MAX - 120,

@@ -151,9 +151,7 @@ void GpuTexturePlugin::HandleCreate(const EncodableValue* arguments,
   const int64_t texture_id = texture_registrar_->RegisterTexture(record->source.get());
   record->texture_id = texture_id;
   if (texture_id == 0) {
-    // Should the engine have kept the source under 0 after all, this undoes
-    // it, and the record stays until the engine can no longer reach it.
-    ReleaseWhenUnregistered(texture_id, std::move(record));
+    // The engine returned no id, so it holds nothing of this record.
     result->Error("register_failed", "RegisterTexture returned 0");
     return;
   }
@@ -161,8 +159,15 @@ void GpuTexturePlugin::HandleCreate(const EncodableValue* arguments,
   const std::string handle_text = FormatHandle(record->shared_handle);
   const int32_t width = record->width;
   const int32_t height = record->height;
-  // A record already under this id is replaced and destroyed.
-  textures_[texture_id] = std::move(record);
+  std::unique_ptr<GpuTextureRecord>& entry = textures_[texture_id];
+  if (entry != nullptr) {
+    // The engine handed out an id it already had: it may still be inside the
+    // old record's descriptor callback, so that record lives on with the new
+    // one until an unregistration of the id has completed.
+    record->displaced = std::move(entry->displaced);
+    record->displaced.push_back(std::move(entry));
+  }
+  entry = std::move(record);
 
   EncodableValueMap reply{{EncodableValue("textureId"), EncodableValue(texture_id)},
                           {EncodableValue("sharedHandle"), EncodableValue(handle_text)}};

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "flutter_windows.h"
 #include "gpu_texture/com_ptr.h"
@@ -20,6 +21,10 @@ struct GpuTextureRecord {
   GpuTextureRecord();
   GpuTextureRecord(const GpuTextureRecord&) = delete;
   GpuTextureRecord& operator=(const GpuTextureRecord&) = delete;
+
+  // Records this one replaced under the same id, which the engine may still
+  // call; they end with this one, destroyed last.
+  std::vector<std::unique_ptr<GpuTextureRecord>> displaced;
 
   // The GPU-surface source registered with the engine; its callback is
   // bound to this record. Null until registration.

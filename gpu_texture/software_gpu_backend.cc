@@ -9,7 +9,7 @@ std::atomic<int> g_live_devices{0};
 std::atomic<int> g_live_contexts{0};
 std::atomic<int> g_live_textures{0};
 
-// Handles look like the platform's: small, non-null, multiples of four.
+// Handles look like the platform's: small, non-null and distinct, 64 apart.
 SharedHandle NextSharedHandle() {
   static std::atomic<uintptr_t> next{0x40000002u};
   return reinterpret_cast<SharedHandle>(next.fetch_add(0x40, std::memory_order_relaxed));

@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -29,21 +31,68 @@ bool BuildLogPath(const char* temp_dir, const char* file_name, char (&out)[kLogP
   return true;
 }
 
-void AppendLogLine(const char* path, unsigned long pid, unsigned long tid, const char* message) {
-  std::FILE* file = nullptr;
-#ifdef _WIN32
-  if (fopen_s(&file, path, "a") != 0) {
-    return;
+std::string FormatLogLine(unsigned long pid, unsigned long tid, const char* message) {
+  char prefix[64];
+  const int prefix_length = std::snprintf(prefix, sizeof prefix, "[pid=%lu tid=%lu] ", pid, tid);
+  const char* text = message != nullptr ? message : "(null)";
+  std::string line;
+  line.reserve(static_cast<std::size_t>(prefix_length) + std::strlen(text) + 2);
+  line.append(prefix, static_cast<std::size_t>(prefix_length));
+  // Text mode: every line feed, the message's own included, reaches the file
+  // as the platform's line end.
+  for (const char* c = text;; ++c) {
+    if (*c == '\n' || *c == '\0') {
+      line.append(kLogLineEnd);
+      if (*c == '\0') {
+        break;
+      }
+    } else {
+      line.push_back(*c);
+    }
   }
-#else
-  file = std::fopen(path, "a");
-#endif
-  if (file == nullptr) {
-    return;
-  }
-  std::fprintf(file, "[pid=%lu tid=%lu] %s\n", pid, tid, message != nullptr ? message : "(null)");
-  std::fclose(file);
+  return line;
 }
+
+#ifdef _WIN32
+void AppendLogLine(const char* path, unsigned long pid, unsigned long tid, const char* message) {
+  const std::string line = FormatLogLine(pid, tid, message);
+  // Full sharing, as the C runtime's append mode would open it: other
+  // writers, readers and a deletion of the log are never blocked.
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return;
+  }
+  // Seeking to the end and writing are two steps, so concurrent writers
+  // (threads, or other instances of the program) take turns on a lock of one
+  // byte far past any data; it is held for the seek and the single write of
+  // the whole line, and goes with the handle at the latest.
+  OVERLAPPED lock_range = {};
+  lock_range.Offset = 0xFFFFFFFFu;
+  lock_range.OffsetHigh = 0x7FFFFFFFu;
+  const bool locked = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock_range) != 0;
+  LARGE_INTEGER end = {};
+  if (SetFilePointerEx(file, end, nullptr, FILE_END)) {
+    DWORD written = 0;
+    (void)WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  }
+  if (locked) {
+    (void)UnlockFileEx(file, 0, 1, 0, &lock_range);
+  }
+  CloseHandle(file);
+}
+#else
+void AppendLogLine(const char* path, unsigned long pid, unsigned long tid, const char* message) {
+  const std::string line = FormatLogLine(pid, tid, message);
+  // O_APPEND moves to the end and writes as one step.
+  const int file = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (file < 0) {
+    return;
+  }
+  (void)!write(file, line.data(), line.size());
+  close(file);
+}
+#endif
 
 namespace {
 

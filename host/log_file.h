@@ -4,6 +4,7 @@
 #define VELORA_HOST_LOG_FILE_H_
 
 #include <cstddef>
+#include <string>
 
 namespace velora {
 
@@ -18,9 +19,21 @@ constexpr char kGpuPluginLogFileName[] = "velora_gpu_texture_plugin.log";
 // empty string, when the joined path and its terminator do not fit.
 bool BuildLogPath(const char* temp_dir, const char* file_name, char (&out)[kLogPathCapacity]);
 
-// Appends "[pid=%lu tid=%lu] %s\n" to the file at `path` in text mode,
-// opening and closing it for this one line; a null message is written as
-// "(null)". Failures are silent: logging never stops the program.
+#ifdef _WIN32
+constexpr char kLogLineEnd[] = "\r\n";
+#else
+constexpr char kLogLineEnd[] = "\n";
+#endif
+
+// "[pid=%lu tid=%lu] %s\n" as text mode writes it, every line feed as
+// kLogLineEnd; a null message is written as "(null)".
+std::string FormatLogLine(unsigned long pid, unsigned long tid, const char* message);
+
+// Appends the formatted line to the file at `path` as one write, opening and
+// closing it for this one line. Concurrent writers, in this process or
+// another, never overwrite or tear each other's lines: on Windows the file's
+// own lock is held across the seek to the end and the write. Failures are
+// silent: logging never stops the program.
 void AppendLogLine(const char* path, unsigned long pid, unsigned long tid, const char* message);
 
 // Appends one line to the run log / the GPU plugin log in the temporary

@@ -18,7 +18,8 @@ uint8_t ByteBufferStreamReader::ReadByte() {
 }
 
 void ByteBufferStreamReader::ReadBytes(uint8_t* destination, size_t length) {
-  if (length > BytesRemaining()) {
+  // Alignment may have moved past the end; even a read of nothing fails there.
+  if (position_ > size_ || length > size_ - position_) {
     ReportInvalidRead();
     return;
   }
@@ -40,7 +41,7 @@ size_t ByteBufferStreamReader::BytesRemaining() const {
 }
 
 const uint8_t* ByteBufferStreamReader::ReadInPlace(size_t length) {
-  if (length > BytesRemaining()) {
+  if (position_ > size_ || length > size_ - position_) {
     return nullptr;
   }
   const uint8_t* start = bytes_ + position_;

@@ -176,78 +176,86 @@ MESSAGING_NOINLINE void SkipRest(ByteStreamReader* stream) {
   }
 }
 
-// Consumes one complete value of the base tags without building it and
-// without recursion, so that a value nested too deeply can be stepped over and
-// the rest of the message still read in place. A value that cannot fit takes
-// the rest of the message with it, after the invalid-read line.
+// A too-deep value is stepped over by reading it through the serializer's
+// own ReadValueOfType, so that a derived serializer's tags keep their meaning,
+// and discarding the result. Only the base lists and maps would recurse; the
+// skip counts their elements instead. A custom value whose body reads nested
+// values comes back through ReadValue into a skip of its own, so the stack
+// grows only with custom values inside custom values, and that is bounded too.
+struct SkipFrame {
+  const ByteStreamReader* stream = nullptr;
+  // Values of the skipped value still to be consumed, itself included.
+  uint64_t pending = 0;
+  // The tag just read and what was left right after it: a list or map tag
+  // that reaches the base class in exactly this state is the skipped value's
+  // own, whether the derived class passed it on or read it the same way.
+  uint8_t type = 0;
+  size_t remaining_after_tag = 0;
+  bool armed = false;
+};
+
+thread_local SkipFrame* t_skip = nullptr;
+thread_local int t_skip_nesting = 0;
+// Skips inside skips, one per custom value nested in a skipped custom value;
+// small, so that the stack stays close to what kMaxNestingDepth promises.
+constexpr int kMaxSkipNesting = 16;
+
+// Counts the elements of the skipped value's own list or map instead of
+// reading them; false for any other read, which proceeds as usual.
+bool DeferToSkip(const StandardCodecSerializer& serializer,
+                 uint8_t type,
+                 ByteStreamReader* stream) {
+  SkipFrame* frame = t_skip;
+  if (frame == nullptr || !frame->armed || frame->stream != stream || frame->type != type ||
+      frame->remaining_after_tag != stream->BytesRemaining()) {
+    return false;
+  }
+  frame->armed = false;
+  const uint64_t count = serializer.ReadSize(stream);
+  frame->pending += type == kTagMap ? count * 2 : count;
+  return true;
+}
+
 MESSAGING_NOINLINE void SkipValue(const StandardCodecSerializer& serializer,
                                   ByteStreamReader* stream) {
-  uint64_t pending = 1;
-  while (pending > 0) {
-    // Every pending value takes at least its tag byte.
-    if (pending > stream->BytesRemaining()) {
-      ByteStreamReader::ReportInvalidRead();
-      SkipRest(stream);
-      return;
-    }
-    --pending;
-    uint64_t body = 0;
-    switch (stream->ReadByte()) {
-      case kTagInt32:
-        body = 4;
-        break;
-      case kTagInt64:
-        body = 8;
-        break;
-      case kTagDouble:
-        stream->SkipToAlignment(8);
-        body = 8;
-        break;
-      case kTagLargeInt:
-      case kTagString:
-      case kTagUint8List:
-        body = serializer.ReadSize(stream);
-        break;
-      case kTagInt32List:
-      case kTagFloatList:
-        body = uint64_t{serializer.ReadSize(stream)} * 4;
-        stream->SkipToAlignment(4);
-        break;
-      case kTagInt64List:
-      case kTagDoubleList:
-        body = uint64_t{serializer.ReadSize(stream)} * 8;
-        stream->SkipToAlignment(8);
-        break;
-      case kTagList:
-        pending += serializer.ReadSize(stream);
-        break;
-      case kTagMap:
-        pending += uint64_t{serializer.ReadSize(stream)} * 2;
-        break;
-      default:  // null, the booleans and unknown tags have no body.
-        break;
-    }
-    if (body > stream->BytesRemaining()) {
-      ByteStreamReader::ReportInvalidRead();
-      SkipRest(stream);
-      return;
-    }
-    if (body > 0 && stream->ReadInPlace(static_cast<size_t>(body)) == nullptr) {
-      uint8_t scratch[256];
-      for (uint64_t left = body; left > 0;) {
-        size_t chunk = static_cast<size_t>(std::min<uint64_t>(left, sizeof(scratch)));
-        stream->ReadBytes(scratch, chunk);
-        left -= chunk;
-      }
-    }
+  if (t_skip_nesting >= kMaxSkipNesting) {
+    // Custom values nested inside one another this deep: what is left of the
+    // message cannot be read reliably.
+    ByteStreamReader::ReportInvalidRead();
+    SkipRest(stream);
+    return;
   }
+  SkipFrame frame;
+  frame.stream = stream;
+  frame.pending = 1;
+  SkipFrame* outer = t_skip;
+  t_skip = &frame;
+  ++t_skip_nesting;
+  while (frame.pending > 0) {
+    // Every pending value takes at least its tag byte.
+    if (frame.pending > stream->BytesRemaining()) {
+      ByteStreamReader::ReportInvalidRead();
+      SkipRest(stream);
+      break;
+    }
+    --frame.pending;
+    frame.type = stream->ReadByte();
+    frame.remaining_after_tag = stream->BytesRemaining();
+    frame.armed = true;
+    (void)serializer.ReadValueOfType(frame.type, stream);  // read only to be passed over
+    frame.armed = false;
+  }
+  --t_skip_nesting;
+  t_skip = outer;
 }
 
 MESSAGING_NOINLINE void SkipTooDeepValue(const StandardCodecSerializer& serializer,
                                          ByteStreamReader* stream) {
-  WriteDiagnosticLine("Value nested deeper than " +
-                      std::to_string(StandardCodecSerializer::kMaxNestingDepth) +
-                      " levels in StandardCodecSerializer::ReadValue");
+  if (t_skip == nullptr) {  // one line per too-deep value, not per custom value inside it
+    WriteDiagnosticLine("Value nested deeper than " +
+                        std::to_string(StandardCodecSerializer::kMaxNestingDepth) +
+                        " levels in StandardCodecSerializer::ReadValue");
+  }
   SkipValue(serializer, stream);
 }
 
@@ -389,6 +397,10 @@ EncodableValue StandardCodecSerializer::ReadValue(ByteStreamReader* stream) cons
 
 EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
                                                         ByteStreamReader* stream) const {
+  if ((type == kTagList || type == kTagMap) && t_skip != nullptr &&
+      DeferToSkip(*this, type, stream)) {
+    return EncodableValue();
+  }
   switch (type) {
     case kTagNull:
       return EncodableValue();

@@ -120,6 +120,7 @@ void AppSide::Start(FlutterDesktopEngine* engine, HWND timer_window) {
     }
   }
   Record("engine-running");
+  Settings().repeat_next_frame_callback = scenario_.repeat_next_frame_callback;
   if (scenario_.auto_first_frame) {
     Record("first-frame");
     ProduceFrame(engine);
@@ -239,7 +240,7 @@ void AppSide::RunStep(const ScenarioStep& step) {
       RecordEngine();
       break;
     case ScenarioStep::Kind::kFrame:
-      Record("first-frame");
+      Record(engine_->first_frame_produced ? "frame" : "first-frame");
       ProduceFrame(engine_);
       break;
     case ScenarioStep::Kind::kCrash: {

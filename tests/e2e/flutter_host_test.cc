@@ -61,6 +61,27 @@ TEST(FlutterHostTest, ViewFillsTheClientAreaAndThePluginLibrariesAnswer) {
   EXPECT_EQ(frames, 1);
 }
 
+// An engine that calls the registered next-frame callback after every frame:
+// the host's own callable still runs once, so the window is shown and the
+// line written once.
+TEST(FlutterHostTest, TheFirstFrameIsNotedOnceWhenTheEngineRepeatsTheCallback) {
+  const ScenarioRun run = RunScenario(
+      "repeatframes\n"
+      "frame\n"
+      "frame\n"
+      "frame\n"
+      "window\n"
+      "close\n");
+  ASSERT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.LinesStartingWith("frame").size(), 3u);
+  EXPECT_NE(run.LinesStartingWith("window ").at(0).find(" visible=1 "), std::string::npos);
+  int frames = 0;
+  for (const std::string& line : run.run_log) {
+    frames += line == "next frame callback";
+  }
+  EXPECT_EQ(frames, 1);
+}
+
 TEST(FlutterHostTest, TheEngineGetsTheBundlePathsAndTheArgumentsUnchanged) {
   const ScenarioRun run = RunScenario("engine\nclose\n", {}, L"alpha \"\" \"with space\"");
   const std::string engine = run.LinesStartingWith("engine ").at(0);

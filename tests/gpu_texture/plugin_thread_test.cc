@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -123,6 +124,45 @@ TEST_F(StandinTextureTest, DisposeWhileTheCompositorAsks) {
   StopRenderer();
   standin::WaitForCompletions(embedder_);
   EXPECT_GT(composed, 0u);
+}
+
+// The engine hands out an id it already has: the record that was under it
+// can still be asked for its descriptor (the compositor may be inside that
+// call), so it must live until an unregistration of the id has completed,
+// while the table answers with the new record.
+TEST_F(StandinTextureTest, ARecordReplacedUnderItsIdLivesUntilTheIdIsUnregistered) {
+  const int64_t id = Create(2, 1);
+  texture_.store(id);
+  StartRenderer();
+  std::vector<FlutterDesktopGpuSurfaceTextureConfig> displaced;
+  for (int32_t round = 1; round <= 100; ++round) {
+    const std::optional<FlutterDesktopTextureInfo> info = standin::RegisteredTexture(embedder_, id);
+    ASSERT_TRUE(info.has_value());
+    displaced.push_back(info->gpu_surface_config);
+    standin::SetNextTextureId(embedder_, id);
+    ASSERT_EQ(Create(2 * (round + 1), round + 1), id);
+  }
+  StopRenderer();
+  standin::WaitForCompositor(embedder_);
+  // The compositor asks the displaced records after their replacement; each
+  // still describes its own texture.
+  for (size_t i = 0; i < displaced.size(); ++i) {
+    const FlutterDesktopGpuSurfaceDescriptor* old =
+        displaced[i].callback(0, 0, displaced[i].user_data);
+    ASSERT_NE(old, nullptr);
+    EXPECT_EQ(old->width, 2 * (i + 1));
+    EXPECT_EQ(old->height, i + 1);
+  }
+  // The id answers with the newest record.
+  const FlutterDesktopGpuSurfaceDescriptor* now = standin::RequestGpuSurface(embedder_, id, 0, 0);
+  ASSERT_NE(now, nullptr);
+  EXPECT_EQ(now->height, 101u);
+  EXPECT_EQ(LiveSoftwareObjects().textures, 101);
+  EXPECT_EQ(channel_.Call("dispose", Args({{"textureId", EncodableValue(id)}})).value,
+            EncodableValue(true));
+  standin::WaitForCompletions(embedder_);
+  const SoftwareObjectCounts live = LiveSoftwareObjects();
+  EXPECT_EQ(live.devices + live.contexts + live.textures, 0);
 }
 
 }  // namespace

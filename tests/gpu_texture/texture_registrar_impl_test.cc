@@ -94,12 +94,13 @@ TEST_F(TextureRegistrarImplTest, EmbedderIdsAndFrameResultsPassThroughUnchanged)
   EXPECT_EQ(registrar_.RegisterTexture(&source), -1);
   EXPECT_EQ(registrar_.RegisterTexture(&source), 1);
 
-  EXPECT_TRUE(registrar_.MarkFrameAvailable(0));
+  // 0 and -1 were refused: nothing is registered under them.
+  EXPECT_FALSE(registrar_.MarkFrameAvailable(0));
   EXPECT_TRUE(registrar_.MarkFrameAvailable(1));
   EXPECT_TRUE(registrar_.MarkFrameAvailable(1));
   EXPECT_FALSE(registrar_.MarkFrameAvailable(-1));
   EXPECT_FALSE(registrar_.MarkFrameAvailable(7));
-  EXPECT_EQ(MarkedFrames(embedder_, 0), 1u);
+  EXPECT_EQ(MarkedFrames(embedder_, 0), 0u);
   EXPECT_EQ(MarkedFrames(embedder_, 1), 2u);
 }
 

@@ -63,6 +63,13 @@ TEST(LogLineTest, AppendsOneFormattedLinePerCallAcrossOpens) {
                             "[pid=4294967295 tid=0] (null)" EOL "[pid=1 tid=2] " EOL);
 }
 
+TEST(LogLineTest, LineFeedsInsideTheMessageBecomeLineEndsToo) {
+  EXPECT_EQ(FormatLogLine(7, 8, "two\nlines\r\n"),
+            "[pid=7 tid=8] two" EOL "lines\r" EOL EOL);
+  const std::string long_message(5000, 'x');
+  EXPECT_EQ(FormatLogLine(1, 2, long_message.c_str()), "[pid=1 tid=2] " + long_message + EOL);
+}
+
 TEST(LogLineTest, UnopenablePathIsSilent) {
   test::TempDir dir;
   // A directory cannot be opened for appending; the call must just return.

@@ -64,10 +64,14 @@ TEST(HostileInputTest, EveryRowGetsTheAnswerAndLinesTheTableStates) {
     expected_run_log.insert(expected_run_log.end(), row.run_log.begin(), row.run_log.end());
     expected_gpu_log.insert(expected_gpu_log.end(), row.gpu_log.begin(), row.gpu_log.end());
   }
-  scenario += "close\n";
+  scenario += "window\nclose\n";
   const ScenarioRun run = RunScenario(scenario);
   ASSERT_EQ(run.exit_code, 0) << run.stderr_text.substr(0, 2000);
   ASSERT_EQ(run.LinesStartingWith("scenario-error").size(), 0u);
+  // String titles are applied, other kinds leave the title alone: the
+  // table's last string title, "Velora", stands at the end.
+  const std::string window = run.LinesStartingWith("window ").at(0);
+  EXPECT_EQ(window.substr(window.find("title=") + 6), HexOfText("Velora"));
 
   for (size_t i = 0; i < rows.size(); ++i) {
     const HostileRow& row = rows[i];

@@ -141,6 +141,20 @@ TEST(StandardCodecSerializerTest, MalformedInputIsReportedAndReadAsZerosOrNull) 
       {"empty message", Bytes{}, EncodableValue(), {kInvalidRead}},
       {"short double", Hex("06 00 00 00 00 00 00 00 00 00"), EncodableValue(0.0), {kInvalidRead}},
       {"double padding past the end", Hex("06"), EncodableValue(0.0), {kInvalidRead}},
+      // Empty typed lists whose padding runs past the end: reading nothing
+      // there still fails.
+      {"empty int32 list cut in its padding", Hex("09 00"),
+       EncodableValue(std::vector<int32_t>{}), {kInvalidRead}},
+      {"empty int64 list cut in its padding", Hex("0A 00 00 00"),
+       EncodableValue(std::vector<int64_t>{}), {kInvalidRead}},
+      {"empty double list cut in its padding", Hex("0B 00 00 00 00 00 00"),
+       EncodableValue(std::vector<double>{}), {kInvalidRead}},
+      {"empty float list cut in its padding", Hex("0E 00 00"),
+       EncodableValue(std::vector<float>{}), {kInvalidRead}},
+      {"one-element int32 list cut in its padding", Hex("09 01 00"),
+       EncodableValue(std::vector<int32_t>{}), {kInvalidRead}},
+      {"empty double list cut in its padding inside a list", Hex("0C 01 0B 00 00"),
+       EncodableValue(EncodableValueList{EncodableValue(std::vector<double>{})}), {kInvalidRead}},
       {"unknown tag 15",
        Hex("0F"),
        EncodableValue(),
@@ -392,7 +406,7 @@ TEST(StandardCodecSerializerTest, DeepNestingIsBoundedOnASmallStack) {
     lines = stderr_capture.Lines();
   });
   ASSERT_TRUE(finished);
-  EXPECT_EQ(depth, kLimit + 1);  // 128 lists around the null that replaced the rest.
+  EXPECT_EQ(depth, kLimit + 1);  // 64 lists around the null that replaced the rest.
   EXPECT_EQ(lines, std::vector<std::string>{too_deep});
 
   // Maps nest the same way: {null: {null: ...}}.
@@ -410,6 +424,86 @@ TEST(StandardCodecSerializerTest, DeepNestingIsBoundedOnASmallStack) {
   // The innermost map read keeps its entry: both the null key and the map value
   // lie one level too deep, and each is reported.
   EXPECT_EQ(lines, std::vector<std::string>(2, too_deep));
+}
+
+// Adds a custom value whose body is one nested value, read back through
+// ReadValue, to the point of PointSerializer.
+class BoxSerializer : public PointSerializer {
+ public:
+  static constexpr uint8_t kBoxTag = 129;
+
+  EncodableValue ReadValueOfType(uint8_t type, ByteStreamReader* stream) const override {
+    if (type != kBoxTag) {
+      return PointSerializer::ReadValueOfType(type, stream);
+    }
+    return EncodableValue(CustomValue(ReadValue(stream)));
+  }
+};
+
+// {"deep": <`levels` one-element lists around `inner`>, "z": 7}
+Bytes DeepThenSibling(size_t levels, const Bytes& inner) {
+  Bytes deep = NestedLists(levels);
+  deep.pop_back();  // the null at the centre
+  return Join({Hex("0D 02 07 04"), Ascii("deep"), deep, inner, Hex("07 01 7A 03 07 00 00 00")});
+}
+
+EncodableValue ReadWith(const StandardCodecSerializer& serializer, const Bytes& bytes) {
+  ByteBufferStreamReader reader(bytes.data(), bytes.size());
+  return serializer.ReadValue(&reader);
+}
+
+TEST(StandardCodecSerializerTest, TooDeepValuesAreSkippedWithTheDerivedSerializersTags) {
+  constexpr size_t kLimit = StandardCodecSerializer::kMaxNestingDepth;
+  const std::string too_deep = "Value nested deeper than " + std::to_string(kLimit) +
+                               " levels in StandardCodecSerializer::ReadValue";
+  const BoxSerializer serializer;
+  struct {
+    const char* name;
+    Bytes inner;
+  } cases[] = {
+      // A body of bytes that would read as tags: 01 is true, 00 null.
+      {"point", Hex("80 01 00 00 00 01 00 00 00")},
+      // Custom values whose bodies hold further values, lists and custom ones.
+      {"box of a list", Join({Hex("81 0C 03 03 01 00 00 00 07 02 61 62"),
+                              Hex("80 01 01 01 01 01 01 01 01")})},
+      {"boxes in boxes", Hex("81 81 81 0D 01 80 01 01 01 01 01 01 01 01 81 01")},
+      {"list of boxes", Hex("0C 02 81 07 01 61 81 08 02 01 01")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    StderrCapture stderr_capture;
+    EncodableValue value = ReadWith(serializer, DeepThenSibling(kLimit + 3, c.inner));
+    EXPECT_EQ(stderr_capture.Lines(), std::vector<std::string>{too_deep});
+    const auto& map = std::get<EncodableValueMap>(value);
+    ASSERT_EQ(map.size(), 2u);
+    ASSERT_NE(FindValue(map, "z"), nullptr);
+    EXPECT_EQ(*FindValue(map, "z"), EncodableValue(7));
+    ASSERT_NE(FindValue(map, "deep"), nullptr);
+    EXPECT_EQ(DepthOf(*FindValue(map, "deep")), kLimit);
+  }
+
+  // The same value within the limit is read whole.
+  {
+    StderrCapture stderr_capture;
+    const auto map = std::get<EncodableValueMap>(
+        ReadWith(serializer, DeepThenSibling(3, Hex("80 01 00 00 00 01 00 00 00"))));
+    EXPECT_TRUE(stderr_capture.Lines().empty());
+    ASSERT_NE(FindValue(map, "z"), nullptr);
+    EXPECT_EQ(*FindValue(map, "z"), EncodableValue(7));
+  }
+
+  // A million boxes inside one another on a 256 KiB stack: bounded, and what
+  // cannot be followed ends the message with an invalid read.
+  Bytes boxes(1000000, BoxSerializer::kBoxTag);
+  boxes.push_back(0x00);
+  std::vector<std::string> lines;
+  bool finished = testing::RunOnSmallStack(256 * 1024, [&] {
+    StderrCapture stderr_capture;
+    (void)ReadWith(serializer, boxes);
+    lines = stderr_capture.Lines();
+  });
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(lines, (std::vector<std::string>{too_deep, kInvalidRead}));
 }
 
 TEST(ByteBufferStreamTest, ReaderFailsWithoutMovingOrCopying) {

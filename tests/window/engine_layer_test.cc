@@ -69,6 +69,33 @@ TEST(EngineLayerTest, TheControllerOwnsTheEngineAndTheNextFrameFiresOnce) {
   EXPECT_EQ(Stats().engines_ended, ended + 1);
 }
 
+// An engine that keeps the registered callback and calls it after every
+// frame: the wrapper's callable still runs once.
+TEST(EngineLayerTest, TheCallableRunsOnceWhenTheEngineRepeatsTheCallback) {
+  standin::Settings().repeat_next_frame_callback = true;
+  int fired = 0;
+  {
+    flutter::FlutterViewController controller(800, 600, Bundle());
+    flutter::FlutterEngine* engine = controller.Engine();
+    engine->OnNextFrame([&] { ++fired; });
+    PlatformQueue::Get().RunPending();  // the first frame
+    for (int i = 0; i < 3; ++i) {
+      standin::ProduceFrame(engine->engine());
+    }
+    EXPECT_EQ(engine->engine()->frames_produced, 4);
+    EXPECT_EQ(fired, 1);
+    // The stand-in does call again: a raw callback sees every later frame.
+    int raw = 0;
+    FlutterDesktopEngineSetNextFrameCallback(
+        engine->engine(), [](void* count) { ++*static_cast<int*>(count); }, &raw);
+    standin::ProduceFrame(engine->engine());
+    standin::ProduceFrame(engine->engine());
+    EXPECT_EQ(raw, 2);
+  }
+  standin::Settings().repeat_next_frame_callback = false;
+  EXPECT_EQ(fired, 1);
+}
+
 TEST(EngineLayerTest, RefusedControllerHasNoViewAndSaysSo) {
   standin::Settings().refuse_view_controller = true;
   testing::internal::CaptureStderr();

@@ -63,11 +63,20 @@ FlutterDesktopEngine* RunningEngine() {
 }
 
 void ProduceFrame(FlutterDesktopEngine* engine) {
-  if (engine == nullptr || engine->first_frame_produced) {
+  if (engine == nullptr) {
     return;
   }
+  const bool first = !engine->first_frame_produced;
   engine->first_frame_produced = true;
-  FireNextFrame(engine);
+  ++engine->frames_produced;
+  if (Settings().repeat_next_frame_callback) {
+    // An engine that keeps the callback calls it after every frame.
+    if (engine->next_frame_callback != nullptr) {
+      engine->next_frame_callback(engine->next_frame_user_data);
+    }
+  } else if (first) {
+    FireNextFrame(engine);
+  }
 }
 
 }  // namespace velora::standin

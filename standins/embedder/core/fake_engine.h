@@ -11,7 +11,8 @@
 // - a controller that owns its engine from creation on (also when it
 //   refuses: the engine then ends at once);
 // - the next-frame callback runs once, on the platform thread, after the
-//   first frame has been produced;
+//   first frame has been produced (or, when a test asks, after every frame,
+//   as an engine that keeps the registered callback would);
 // - one registrar per plugin name; when the engine ends each registrar's
 //   destruction handler runs (on the platform thread) before the messenger
 //   and the texture registrar go away.
@@ -59,6 +60,7 @@ struct FlutterDesktopEngine {
   VoidCallback next_frame_callback = nullptr;
   void* next_frame_user_data = nullptr;
   bool first_frame_produced = false;
+  int frames_produced = 0;
   int font_reloads = 0;
 };
 
@@ -89,6 +91,9 @@ struct EngineSettings {
   // false a test produces it with ProduceFrame (a Dart program that never
   // renders).
   bool auto_first_frame = true;
+  // Calls the registered next-frame callback after every frame instead of
+  // once, so that a host that never empties its callable shows it.
+  bool repeat_next_frame_callback = false;
   ViewPlatform* view_platform = nullptr;
   // Runs on the platform thread right after a controller made its engine
   // run (the Windows shell starts the scenario there).
@@ -116,7 +121,7 @@ EngineStats& Stats();
 FlutterDesktopEngine* RunningEngine();
 
 // Produces a frame: the first one after the controller's creation fires
-// the next-frame callback (once).
+// the next-frame callback (once, unless repeat_next_frame_callback is set).
 void ProduceFrame(FlutterDesktopEngine* engine);
 
 }  // namespace velora::standin

@@ -265,7 +265,7 @@ int64_t FlutterDesktopTextureRegistrarRegisterExternalTexture(
   if (texture_registrar->forced_id) {
     id = *texture_registrar->forced_id;
     texture_registrar->forced_id.reset();
-    if (id < 0) {
+    if (id <= 0) {  // a refused registration: 0 is the embedder's "no texture"
       return id;
     }
   } else {

@@ -32,9 +32,9 @@ VELORA_STANDIN_EXPORT FlutterDesktopTextureRegistrarRef NewTextureRegistrar();
 // the registrar.
 VELORA_STANDIN_EXPORT void DeleteTextureRegistrar(FlutterDesktopTextureRegistrarRef registrar);
 
-// Makes the next registration return `id` instead of the next number. A
-// negative id registers nothing (a refused registration); any other is stored
-// under that id, replacing what was there.
+// Makes the next registration return `id` instead of the next number. Zero
+// or a negative id registers nothing (a refused registration); any other is
+// stored under that id, replacing what was there.
 VELORA_STANDIN_EXPORT void SetNextTextureId(FlutterDesktopTextureRegistrarRef registrar,
                                             int64_t id);
 

@@ -72,6 +72,10 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string* error)
       scenario.auto_first_frame = false;
       continue;
     }
+    if (verb == "repeatframes") {
+      scenario.repeat_next_frame_callback = true;
+      continue;
+    }
     if (verb == "call") {
       step.kind = ScenarioStep::Kind::kCall;
       step.channel = std::string(NextWord(rest));

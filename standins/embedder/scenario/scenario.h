@@ -70,6 +70,7 @@ struct ScenarioStep {
 
 struct Scenario {
   bool auto_first_frame = true;
+  bool repeat_next_frame_callback = false;
   std::vector<ScenarioStep> steps;
 };
 
