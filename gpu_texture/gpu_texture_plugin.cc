@@ -57,6 +57,19 @@ void ReadSizeAndHandle(const EncodableValueMap& map, SizeAndHandle& out) {
   }
 }
 
+// A new shared texture of the record's own at `width` x `height`, on the
+// record's device (made on first use). On failure the record's texture and
+// handle stay as they were.
+bool MakeOwnTexture(GpuBackend& backend, GpuTextureRecord& record, int32_t width, int32_t height) {
+  if (!EnsureDevice(backend, record.device, record.context) ||
+      !CreateSharedTexture(backend, record.device, static_cast<uint32_t>(width),
+                           static_cast<uint32_t>(height), record.texture, &record.shared_handle)) {
+    return false;
+  }
+  record.owns_handle = true;
+  return true;
+}
+
 const EncodableValueMap* AsMap(const EncodableValue* arguments) {
   return arguments != nullptr ? std::get_if<EncodableValueMap>(arguments) : nullptr;
 }
@@ -127,15 +140,9 @@ void GpuTexturePlugin::HandleCreate(const EncodableValue* arguments,
     // The caller's texture: its size is taken on trust.
     record->shared_handle = HandleFromValue(*wanted.handle);
     record->owns_handle = false;
-  } else {
-    if (!EnsureDevice(backend_, record->device, record->context) ||
-        !CreateSharedTexture(backend_, record->device, static_cast<uint32_t>(wanted.width),
-                             static_cast<uint32_t>(wanted.height), record->texture,
-                             &record->shared_handle)) {
-      result->Error("texture_error", "Failed to create shared texture");
-      return;
-    }
-    record->owns_handle = true;
+  } else if (!MakeOwnTexture(backend_, *record, wanted.width, wanted.height)) {
+    result->Error("texture_error", "Failed to create shared texture");
+    return;
   }
   record->Publish(wanted.width, wanted.height, record->shared_handle);
 
@@ -207,14 +214,10 @@ void GpuTexturePlugin::HandleUpdate(const EncodableValue* arguments,
     // A new texture on every such call, even at the same size.
     record.texture = nullptr;
     record.shared_handle = nullptr;
-    if (!EnsureDevice(backend_, record.device, record.context) ||
-        !CreateSharedTexture(backend_, record.device, static_cast<uint32_t>(wanted.width),
-                             static_cast<uint32_t>(wanted.height), record.texture,
-                             &record.shared_handle)) {
+    if (!MakeOwnTexture(backend_, record, wanted.width, wanted.height)) {
       result->Error("texture_error", "Failed to recreate shared texture");
       return;
     }
-    record.owns_handle = true;
   }
   // Otherwise the caller's handle stays and only the size changes.
   record.Publish(wanted.width, wanted.height, record.shared_handle);
