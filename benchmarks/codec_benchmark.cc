@@ -18,8 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "allocation_counter.h"
-#include "console_options.h"
+#include "benchmark_report.h"
 #include "messaging/byte_buffer_stream_reader.h"
 #include "messaging/byte_buffer_stream_writer.h"
 #include "messaging/encodable_value.h"
@@ -33,23 +32,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Sets the per-operation counters that the summary table reads.
-class OperationCounters {
- public:
-  explicit OperationCounters(benchmark::State& state)
-      : state_(state), allocations_at_start_(velora::AllocationCount()) {}
-
-  void Finish(size_t bytes_per_operation) {
-    size_t allocations = velora::AllocationCount() - allocations_at_start_;
-    state_.SetBytesProcessed(static_cast<int64_t>(state_.iterations() * bytes_per_operation));
-    state_.counters["allocs/op"] =
-        benchmark::Counter(static_cast<double>(allocations), benchmark::Counter::kAvgIterations);
-  }
-
- private:
-  benchmark::State& state_;
-  size_t allocations_at_start_;
-};
+using velora::OperationCounters;
 
 // --- The data of the four cases, as our values. ---
 
@@ -412,72 +395,35 @@ REGISTER_CASE(Uint8List);
 REGISTER_CASE(DoubleList);
 REGISTER_CASE(SmallMaps);
 
-// Prints the usual console output, then one table with the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  RatioReporter() : ConsoleReporter(velora::ConsoleOptions()) {}
-
-  struct Row {
-    double ns = 0;
-    double bytes_per_second = 0;
-    double allocations = 0;
-  };
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      // With repetitions the median stands for the case; otherwise the run.
-      bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median)) {
-        continue;
-      }
-      Row row;
-      // CPU time: these machines are shared, and the cases are single-threaded.
-      row.ns = run.GetAdjustedCPUTime();
-      auto bytes = run.counters.find("bytes_per_second");
-      row.bytes_per_second = bytes != run.counters.end() ? bytes->second.value : 0;
-      auto allocations = run.counters.find("allocs/op");
-      row.allocations = allocations != run.counters.end() ? allocations->second.value : 0;
-      rows_[run.run_name.str()] = row;
+// After the usual console output, one table with the ratios.
+void PrintRatios(const velora::TableReporter::Rows& rows) {
+  std::printf(
+      "\n| case | ns/op (ours) | bytes/s (ours) | allocs/op (ours) | ns/op memcpy | "
+      "ns/op msgpack | allocs/op msgpack | ours / memcpy bandwidth | ours / msgpack time |\n"
+      "|---|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+  for (const char* name : {"Call", "Success", "Uint8List", "DoubleList", "SmallMaps"}) {
+    for (const char* direction : {"encode", "decode"}) {
+      const std::string prefix = std::string(name) + "/" + direction + "/";
+      const velora::TableReporter::Row ours = velora::RowOf(rows, prefix + "ours");
+      const velora::TableReporter::Row memcpy_row = velora::RowOf(rows, prefix + "memcpy");
+      const velora::TableReporter::Row msgpack_row = velora::RowOf(rows, prefix + "msgpack");
+      std::printf("| %s %s | %.0f | %.3g | %.1f | %.0f | %.0f | %.1f | %.0f %% | %.2f |\n", name,
+                  direction, ours.ns, ours.bytes_per_second, ours.allocations, memcpy_row.ns,
+                  msgpack_row.ns, msgpack_row.allocations,
+                  100.0 * memcpy_row.ns / (ours.ns > 0 ? ours.ns : 1),
+                  ours.ns / (msgpack_row.ns > 0 ? msgpack_row.ns : 1));
     }
   }
-
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::printf(
-        "\n| case | ns/op (ours) | bytes/s (ours) | allocs/op (ours) | ns/op memcpy | "
-        "ns/op msgpack | allocs/op msgpack | ours / memcpy bandwidth | ours / msgpack time |\n"
-        "|---|---:|---:|---:|---:|---:|---:|---:|---:|\n");
-    for (const char* name : {"Call", "Success", "Uint8List", "DoubleList", "SmallMaps"}) {
-      for (const char* direction : {"encode", "decode"}) {
-        std::string prefix = std::string(name) + "/" + direction + "/";
-        const Row& ours = rows_[prefix + "ours"];
-        const Row& memcpy_row = rows_[prefix + "memcpy"];
-        const Row& msgpack_row = rows_[prefix + "msgpack"];
-        std::printf("| %s %s | %.0f | %.3g | %.1f | %.0f | %.0f | %.1f | %.0f %% | %.2f |\n", name,
-                    direction, ours.ns, ours.bytes_per_second, ours.allocations, memcpy_row.ns,
-                    msgpack_row.ns, msgpack_row.allocations,
-                    100.0 * memcpy_row.ns / (ours.ns > 0 ? ours.ns : 1),
-                    ours.ns / (msgpack_row.ns > 0 ? msgpack_row.ns : 1));
-      }
-    }
-    std::fflush(stdout);
-  }
-
- private:
-  std::map<std::string, Row> rows_;
-};
+}
 
 }  // namespace
 }  // namespace flutter
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-    return 1;
-  }
-  flutter::RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  // CPU time: these machines are shared, and the cases are single-threaded.
+  velora::TableReporter reporter(
+      velora::TableReporter::Clock::kCpu,
+      [](const benchmark::BenchmarkReporter::Run& run) { return run.run_name.str(); },
+      flutter::PrintRatios);
+  return velora::RunBenchmarks(argc, argv, reporter);
 }

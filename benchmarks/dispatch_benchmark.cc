@@ -31,8 +31,7 @@
 #include <string>
 #include <vector>
 
-#include "allocation_counter.h"
-#include "console_options.h"
+#include "benchmark_report.h"
 #include "flutter_windows.h"
 #include "messaging/binary_messenger_impl.h"
 #include "messaging/encodable_value.h"
@@ -65,21 +64,7 @@ int32_t ReadInt(const EncodableValueMap& map, const char* key) {
   return number != nullptr ? *number : 0;
 }
 
-// Sets the per-call allocation counter that the summary table reads.
-class AllocationsPerCall {
- public:
-  explicit AllocationsPerCall(benchmark::State& state)
-      : state_(state), at_start_(velora::AllocationCount()) {}
-  ~AllocationsPerCall() {
-    state_.counters["allocs/op"] =
-        benchmark::Counter(static_cast<double>(velora::AllocationCount() - at_start_),
-                           benchmark::Counter::kAvgIterations);
-  }
-
- private:
-  benchmark::State& state_;
-  size_t at_start_;
-};
+using velora::OperationCounters;
 
 void BM_Full(benchmark::State& state) {
   FlutterDesktopMessengerRef handle = velora::standin::NewMessenger();
@@ -100,12 +85,13 @@ void BM_Full(benchmark::State& state) {
     size_t response_size = 0;
     const std::string channel_name = kChannel;
     {
-      AllocationsPerCall allocations(state);
+      OperationCounters counters(state);
       for (auto _ : state) {
         velora::standin::DeliverToHost(
             handle, channel_name, message,
             [&response_size](Bytes response) { response_size += response.size(); });
       }
+      counters.Finish();
     }
     if (response_size != 2 * static_cast<size_t>(state.iterations()) || checksum == 0) {
       state.SkipWithError("the call was not answered with a success envelope");
@@ -133,12 +119,13 @@ void BM_EmbedderOnly(benchmark::State& state) {
   const std::string channel_name = kChannel;
   size_t response_size = 0;
   {
-    AllocationsPerCall allocations(state);
+    OperationCounters counters(state);
     for (auto _ : state) {
       velora::standin::DeliverToHost(
           handle, channel_name, message,
           [&response_size](Bytes response) { response_size += response.size(); });
     }
+    counters.Finish();
   }
   benchmark::DoNotOptimize(response_size);
   velora::standin::ShutDownMessenger(handle);
@@ -147,22 +134,24 @@ void BM_EmbedderOnly(benchmark::State& state) {
 void BM_DecodeOnly(benchmark::State& state) {
   const Bytes message = SetVideoHostBoundsCall();
   const StandardMethodCodec& codec = StandardMethodCodec::ForSerializer();
-  AllocationsPerCall allocations(state);
+  OperationCounters counters(state);
   for (auto _ : state) {
     std::unique_ptr<MethodCall<EncodableValue>> call =
         codec.DecodeCall(message.data(), message.size());
     benchmark::DoNotOptimize(call.get());
   }
+  counters.Finish();
 }
 
 void BM_EncodeOnly(benchmark::State& state) {
   const StandardMethodCodec& codec = StandardMethodCodec::ForSerializer();
   const EncodableValue result(true);
-  AllocationsPerCall allocations(state);
+  OperationCounters counters(state);
   for (auto _ : state) {
     std::unique_ptr<std::vector<uint8_t>> reply = codec.EncodeSuccessReply(&result);
     benchmark::DoNotOptimize(reply->data());
   }
+  counters.Finish();
 }
 
 void BM_Memcpy(benchmark::State& state) {
@@ -181,75 +170,41 @@ BENCHMARK(BM_DecodeOnly)->Name("dispatch/decode_only");
 BENCHMARK(BM_EncodeOnly)->Name("dispatch/encode_only");
 BENCHMARK(BM_Memcpy)->Name("dispatch/memcpy");
 
-// Prints the usual console output, then the table of shares.
-class ShareReporter : public benchmark::ConsoleReporter {
- public:
-  ShareReporter() : ConsoleReporter(velora::ConsoleOptions()) {}
-
-  struct Row {
-    double ns = 0;
-    double allocations = 0;
-  };
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      // With repetitions the median stands for the case; otherwise the run.
-      bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median)) {
-        continue;
-      }
-      Row row;
-      row.ns = run.GetAdjustedRealTime();
-      auto allocations = run.counters.find("allocs/op");
-      row.allocations = allocations != run.counters.end() ? allocations->second.value : 0;
-      rows_[run.run_name.function_name] = row;
-    }
-  }
-
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    const Row full = rows_["dispatch/full"];
-    const Row embedder = rows_["dispatch/embedder_only"];
-    const Row decode = rows_["dispatch/decode_only"];
-    const Row encode = rows_["dispatch/encode_only"];
-    const Row copy = rows_["dispatch/memcpy"];
-    const double host_ns = full.ns - embedder.ns;
-    const double host_allocations = full.allocations - embedder.allocations;
-    const double dispatch_ns = host_ns - decode.ns - encode.ns;
-    auto share = [host_ns](double ns) { return host_ns > 0 ? 100.0 * ns / host_ns : 0.0; };
-    std::printf(
-        "\n| per call | ns | allocations |\n|---|---:|---:|\n"
-        "| full road (stand-in included) | %.0f | %.1f |\n"
-        "| stand-in embedder alone | %.0f | %.1f |\n"
-        "| host: messenger, channel, codec, handler | %.0f | %.1f |\n"
-        "| - decoding the call | %.0f (%.0f %%) | %.1f |\n"
-        "| - dispatch (closures, result, handler, reply) | %.0f (%.0f %%) | %.1f |\n"
-        "| - encoding the reply | %.0f (%.0f %%) | %.1f |\n"
-        "| memcpy of the message (%s bytes) | %.1f | 0 |\n"
-        "\nallocation budget: decoded call %.1f + 3 = %.1f; host reaches %.1f\n",
-        full.ns, full.allocations, embedder.ns, embedder.allocations, host_ns, host_allocations,
-        decode.ns, share(decode.ns), decode.allocations, dispatch_ns, share(dispatch_ns),
-        host_allocations - decode.allocations - encode.allocations, encode.ns, share(encode.ns),
-        encode.allocations, std::to_string(SetVideoHostBoundsCall().size()).c_str(), copy.ns,
-        decode.allocations, decode.allocations + 3, host_allocations);
-    std::fflush(stdout);
-  }
-
- private:
-  std::map<std::string, Row> rows_;
-};
+// After the usual console output, the table of shares.
+void PrintShares(const velora::TableReporter::Rows& rows) {
+  const velora::TableReporter::Row full = velora::RowOf(rows, "dispatch/full");
+  const velora::TableReporter::Row embedder = velora::RowOf(rows, "dispatch/embedder_only");
+  const velora::TableReporter::Row decode = velora::RowOf(rows, "dispatch/decode_only");
+  const velora::TableReporter::Row encode = velora::RowOf(rows, "dispatch/encode_only");
+  const velora::TableReporter::Row copy = velora::RowOf(rows, "dispatch/memcpy");
+  const double host_ns = full.ns - embedder.ns;
+  const double host_allocations = full.allocations - embedder.allocations;
+  const double dispatch_ns = host_ns - decode.ns - encode.ns;
+  auto share = [host_ns](double ns) { return host_ns > 0 ? 100.0 * ns / host_ns : 0.0; };
+  std::printf(
+      "\n| per call | ns | allocations |\n|---|---:|---:|\n"
+      "| full road (stand-in included) | %.0f | %.1f |\n"
+      "| stand-in embedder alone | %.0f | %.1f |\n"
+      "| host: messenger, channel, codec, handler | %.0f | %.1f |\n"
+      "| - decoding the call | %.0f (%.0f %%) | %.1f |\n"
+      "| - dispatch (closures, result, handler, reply) | %.0f (%.0f %%) | %.1f |\n"
+      "| - encoding the reply | %.0f (%.0f %%) | %.1f |\n"
+      "| memcpy of the message (%s bytes) | %.1f | 0 |\n"
+      "\nallocation budget: decoded call %.1f + 3 = %.1f; host reaches %.1f\n",
+      full.ns, full.allocations, embedder.ns, embedder.allocations, host_ns, host_allocations,
+      decode.ns, share(decode.ns), decode.allocations, dispatch_ns, share(dispatch_ns),
+      host_allocations - decode.allocations - encode.allocations, encode.ns, share(encode.ns),
+      encode.allocations, std::to_string(SetVideoHostBoundsCall().size()).c_str(), copy.ns,
+      decode.allocations, decode.allocations + 3, host_allocations);
+}
 
 }  // namespace
 }  // namespace flutter
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-    return 1;
-  }
-  flutter::ShareReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  velora::TableReporter reporter(
+      velora::TableReporter::Clock::kReal,
+      [](const benchmark::BenchmarkReporter::Run& run) { return run.run_name.function_name; },
+      flutter::PrintShares);
+  return velora::RunBenchmarks(argc, argv, reporter);
 }

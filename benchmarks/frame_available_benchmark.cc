@@ -21,8 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "allocation_counter.h"
-#include "console_options.h"
+#include "benchmark_report.h"
 #include "gpu_texture/frame_available.h"
 #include "gpu_texture/gpu_texture_plugin.h"
 #include "gpu_texture/in_flight_calls.h"
@@ -79,15 +78,13 @@ void RunCalls(benchmark::State& state, MarkFrame target, bool caller_side_orderi
   // Opaque to the optimiser: both cases are indirect calls.
   MarkFrame call = target;
   benchmark::DoNotOptimize(call);
-  const size_t allocations_at_start = AllocationCount();
+  OperationCounters counters(state);
   uint64_t calls = 0;
   for (auto _ : state) {
     call(7);
     StayOffTheLoggedCalls(calls);
   }
-  state.counters["allocs/op"] =
-      benchmark::Counter(static_cast<double>(AllocationCount() - allocations_at_start),
-                         benchmark::Counter::kAvgIterations);
+  counters.Finish();
   if (state.thread_index() == 0) {
     g_plugin.reset();  // after every thread's loop
   }
@@ -111,74 +108,44 @@ BENCHMARK(BM_MarkFrame)->Threads(1)->Threads(4)->UseRealTime();
 BENCHMARK(BM_BaselineCallerOrdered)->Threads(1)->Threads(4)->UseRealTime();
 BENCHMARK(BM_MarkFrameCallerOrdered)->Threads(1)->Threads(4)->UseRealTime();
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  RatioReporter() : ConsoleReporter(velora::ConsoleOptions()) {}
-
-  struct Row {
-    double ns = 0;
-    double allocations = 0;
-  };
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median)) {
+// After the usual console output, the table of ratios.
+void PrintRatios(const TableReporter::Rows& rows, bool barrier_in_use) {
+  std::printf(
+      "\n| ordering | threads | ns/call (ours) | ns/call (empty call) | ours / empty | "
+      "allocs/call |\n|---|---:|---:|---:|---:|---:|\n");
+  const char* const kSets[][3] = {
+      {"process-wide barrier", "BM_MarkFrame", "BM_Baseline"},
+      {"caller's own store", "BM_MarkFrameCallerOrdered", "BM_BaselineCallerOrdered"}};
+  for (const auto& set : kSets) {
+    for (int threads : {1, 4}) {
+      const std::string suffix = "/" + std::to_string(threads);
+      auto ours = rows.find(set[1] + suffix);
+      auto base = rows.find(set[2] + suffix);
+      if (ours == rows.end() || base == rows.end()) {
         continue;
       }
-      Row row;
-      row.ns = run.GetAdjustedRealTime();
-      auto allocations = run.counters.find("allocs/op");
-      row.allocations = allocations != run.counters.end() ? allocations->second.value : 0;
-      rows_[run.run_name.function_name + "/" + std::to_string(run.threads)] = row;
+      std::printf("| %s | %d | %.2f | %.2f | %.2f | %.1f |\n", set[0], threads, ours->second.ns,
+                  base->second.ns, ours->second.ns / (base->second.ns > 0 ? base->second.ns : 1),
+                  ours->second.allocations);
     }
   }
-
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::printf(
-        "\n| ordering | threads | ns/call (ours) | ns/call (empty call) | ours / empty | "
-        "allocs/call |\n|---|---:|---:|---:|---:|---:|\n");
-    const char* const kSets[][3] = {
-        {"process-wide barrier", "BM_MarkFrame", "BM_Baseline"},
-        {"caller's own store", "BM_MarkFrameCallerOrdered", "BM_BaselineCallerOrdered"}};
-    for (const auto& set : kSets) {
-      for (int threads : {1, 4}) {
-        const std::string suffix = "/" + std::to_string(threads);
-        auto ours = rows_.find(set[1] + suffix);
-        auto base = rows_.find(set[2] + suffix);
-        if (ours == rows_.end() || base == rows_.end()) {
-          continue;
-        }
-        std::printf("| %s | %d | %.2f | %.2f | %.2f | %.1f |\n", set[0], threads, ours->second.ns,
-                    base->second.ns, ours->second.ns / (base->second.ns > 0 ? base->second.ns : 1),
-                    ours->second.allocations);
-      }
-    }
-    std::printf("\nprocess-wide barrier in use: %s\n",
-                barrier_in_use_ ? "yes" : "no (both sets order on the caller's side)");
-    std::fflush(stdout);
-  }
-
-  bool barrier_in_use_ = false;
-
- private:
-  std::map<std::string, Row> rows_;
-};
+  std::printf("\nprocess-wide barrier in use: %s\n",
+              barrier_in_use ? "yes" : "no (both sets order on the caller's side)");
+}
 
 }  // namespace
 }  // namespace velora
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-    return 1;
-  }
   velora::InFlightCalls::PrepareOrdering();
-  velora::RatioReporter reporter;
-  reporter.barrier_in_use_ = velora::InFlightCalls::UsesProcessWideBarrier();
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  const bool barrier_in_use = velora::InFlightCalls::UsesProcessWideBarrier();
+  velora::TableReporter reporter(
+      velora::TableReporter::Clock::kReal,
+      [](const benchmark::BenchmarkReporter::Run& run) {
+        return run.run_name.function_name + "/" + std::to_string(run.threads);
+      },
+      [barrier_in_use](const velora::TableReporter::Rows& rows) {
+        velora::PrintRatios(rows, barrier_in_use);
+      });
+  return velora::RunBenchmarks(argc, argv, reporter);
 }

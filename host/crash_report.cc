@@ -37,11 +37,11 @@ void WriteCrashReportLines(uint32_t code,
   }
 }
 
-bool BuildCrashReportPath(const wchar_t* temp_dir, wchar_t (&out)[260]) {
+bool BuildCrashReportPath(const wchar_t* temp_dir, wchar_t (&out)[kCrashPathCapacity]) {
   out[0] = L'\0';
   const std::size_t name_length = std::wcslen(kCrashReportFileName);
   const std::size_t dir_length = temp_dir != nullptr ? std::wcslen(temp_dir) : 0;
-  if (dir_length + name_length + 1 > 260) {
+  if (dir_length + name_length + 1 > kCrashPathCapacity) {
     return false;
   }
   std::wmemcpy(out, temp_dir, dir_length);
@@ -62,17 +62,17 @@ void WriteToFile(void* context, const char* line, std::size_t length) {
 }  // namespace
 
 LONG WINAPI WriteCrashReport(EXCEPTION_POINTERS* exception) {
-  wchar_t temp_dir[260] = {};
-  const DWORD length = GetTempPathW(260, temp_dir);
+  wchar_t temp_dir[kCrashPathCapacity] = {};
+  const DWORD length = GetTempPathW(static_cast<DWORD>(kCrashPathCapacity), temp_dir);
   if (length == 0) {
     return EXCEPTION_EXECUTE_HANDLER;
   }
-  if (length >= 260) {
+  if (length >= kCrashPathCapacity) {
     // The directory did not fit: the report goes to the bare name in the
     // current directory.
     temp_dir[0] = L'\0';
   }
-  wchar_t path[260] = {};
+  wchar_t path[kCrashPathCapacity] = {};
   if (!BuildCrashReportPath(temp_dir, path)) {
     return EXCEPTION_EXECUTE_HANDLER;
   }

@@ -10,6 +10,8 @@
 namespace velora {
 
 constexpr wchar_t kCrashReportFileName[] = L"velora_crash.txt";
+// The platform's path buffers: 260 wide characters, terminator included.
+constexpr std::size_t kCrashPathCapacity = 260;
 constexpr int kMaxCrashFrames = 32;
 constexpr std::size_t kCrashLineCapacity = 512;
 
@@ -27,10 +29,9 @@ void WriteCrashReportLines(uint32_t code,
                            CrashLineSink sink,
                            void* context);
 
-// Joins the temporary directory and the file name into `out` (260 wide
-// characters with the terminator). False, and nothing written past the
-// buffer, when they do not fit.
-bool BuildCrashReportPath(const wchar_t* temp_dir, wchar_t (&out)[260]);
+// Joins the temporary directory and the file name into `out`. False, and
+// nothing written past the buffer, when they do not fit.
+bool BuildCrashReportPath(const wchar_t* temp_dir, wchar_t (&out)[kCrashPathCapacity]);
 
 }  // namespace velora
 

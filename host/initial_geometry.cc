@@ -7,11 +7,11 @@ namespace velora {
 InitialGeometry ComputeInitialGeometry(double scale, const Rect& frame, const Rect* work_area) {
   InitialGeometry result;
   result.origin = kDefaultLogicalOrigin;
-  int64_t width = frame.Width();
-  int64_t height = frame.Height();
+  int64_t width = WidthOf(frame);
+  int64_t height = HeightOf(frame);
   if (work_area != nullptr) {
-    const int64_t work_width = work_area->Width();
-    const int64_t work_height = work_area->Height();
+    const int64_t work_width = WidthOf(*work_area);
+    const int64_t work_height = HeightOf(*work_area);
     width = std::min(width, work_width);
     height = std::min(height, work_height);
     // The halving is integer division, as in the 32-bit original; a frame

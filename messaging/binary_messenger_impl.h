@@ -28,8 +28,6 @@ class BinaryMessengerImpl : public BinaryMessenger {
             BinaryReply reply = nullptr) const override;
   void SetChannelHandler(const std::string& channel, ChannelHandler handler) override;
 
-  FlutterDesktopMessengerRef messenger_handle() const { return messenger_handle_; }
-
  private:
   FlutterDesktopMessengerRef messenger_handle_;
   std::map<std::string, ChannelHandler> handlers_;

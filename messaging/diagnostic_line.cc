@@ -6,10 +6,17 @@
 
 namespace flutter {
 
+namespace {
+
+// Lines up to this long, newline included, need no heap.
+constexpr size_t kStackLineCapacity = 256;
+
+}  // namespace
+
 void WriteDiagnosticLine(std::string_view text) {
   // Short lines are assembled on the stack: reporting bad input should not
   // itself allocate.
-  char buffer[256];
+  char buffer[kStackLineCapacity];
   std::string long_line;
   char* line = buffer;
   if (text.size() + 1 > sizeof(buffer)) {

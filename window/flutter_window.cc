@@ -1,29 +1,28 @@
 #include "window/flutter_window.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <utility>
 
 #include "gpu_texture/gpu_texture_plugin.h"
 #include "host/log_file.h"
 #include "messaging/standard_method_codec.h"
+#include "window/flutter_window_target.h"
 #include "window/plugin_libraries.h"
 #include "window/plugin_registrar.h"
 #include "window_channel/child_windows.h"
+#include "window_channel/window_channel_handler.h"
 
 namespace velora {
 
 using flutter::EncodableValue;
 using flutter::EncodableValueMap;
 
-std::wstring Utf8ToWide(const std::string& text) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  if (length <= 0) {
-    return std::wstring();
-  }
-  std::wstring wide(static_cast<size_t>(length - 1), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), length);
-  return wide;
-}
+namespace {
+
+constexpr std::size_t kResizeLineCapacity = 256;
+
+}  // namespace
 
 FlutterWindow::FlutterWindow(const ProjectBundle& bundle) : bundle_(bundle) {}
 
@@ -38,10 +37,12 @@ bool FlutterWindow::OnCreated() {
   }
   const RECT frame = ClientRect();
   auto controller = std::make_unique<flutter::FlutterViewController>(
-      frame.right - frame.left, frame.bottom - frame.top, bundle_);
+      ClampedWidthOf(frame), ClampedHeightOf(frame), bundle_);
   std::swap(view_controller_, controller);
   controller.reset();  // an earlier controller goes after its replacement exists
-  if (view_controller_->Engine() == nullptr || view_controller_->View() == nullptr) {
+  // The controller always has an engine; only the view can be missing, when
+  // the embedder refused to create the controller.
+  if (view_controller_->View() == nullptr) {
     return false;
   }
   flutter::FlutterEngine* engine = view_controller_->Engine();
@@ -50,16 +51,18 @@ bool FlutterWindow::OnCreated() {
   engine->OnNextFrame([this]() { OnFirstFrame(); });
 
   // Without a registrar the GPU texture channel is simply absent.
-  if (FlutterDesktopPluginRegistrarRef registrar = engine->RegistrarForPlugin("GpuTexturePlugin")) {
+  if (FlutterDesktopPluginRegistrarRef registrar =
+          engine->RegistrarForPlugin(kGpuTexturePluginName)) {
     GpuTexturePlugin::RegisterWithRegistrar(flutter::RegistrarTable::Get().RegistrarFor(registrar));
   }
 
   auto channel = std::make_unique<flutter::MethodCallChannel>(
       engine->Messenger(), kWindowChannelName, &flutter::StandardMethodCodec::ForSerializer());
   channel->InstallCallHandler(
-      [this](const flutter::MethodCall<EncodableValue>& call,
-             std::unique_ptr<flutter::MethodResult<EncodableValue>> result) {
-        HandleWindowChannelCall(*this, call, std::move(result));
+      [target = FlutterWindowTarget(*this)](
+          const flutter::MethodCall<EncodableValue>& call,
+          std::unique_ptr<flutter::MethodResult<EncodableValue>> result) mutable {
+        HandleWindowChannelCall(target, call, std::move(result));
       });
   std::swap(window_channel_, channel);
   channel.reset();
@@ -81,40 +84,42 @@ void FlutterWindow::OnDestroying() {
   }
 }
 
-std::optional<int64_t> FlutterWindow::CreateVideoHost() {
-  const HWND host = video_host_.Create(Handle());
-  if (host == nullptr) {
-    return std::nullopt;
-  }
-  return static_cast<int64_t>(reinterpret_cast<intptr_t>(host));
+HWND FlutterWindow::CreateVideoHost() {
+  return video_host_.Create(Handle());
+}
+
+void FlutterWindow::DestroyVideoHost() {
+  video_host_.Destroy();
 }
 
 void FlutterWindow::PlaceVideoHost(int32_t x, int32_t y, int32_t w, int32_t h) {
   video_host_.Place(x, y, w, h);
 }
 
+void FlutterWindow::ShowVideoHost(bool visible) {
+  video_host_.Show(visible);
+}
+
 void FlutterWindow::ApplyNativeVideoMode(bool active,
                                          int32_t top_height,
                                          int32_t bar_height,
                                          std::optional<int32_t> right_padding) {
-  const NativeVideoState before = native_video_;
-  native_video_.active = active;
-  native_video_.top_height_px = top_height;
-  native_video_.bar_height_px = bar_height;
+  const NativeVideoState before = video_host_.mode();
+  NativeVideoState after = before;
+  after.active = active;
+  after.top_height_px = top_height;
+  after.bar_height_px = bar_height;
   if (right_padding) {
-    native_video_.right_padding_px = *right_padding;
+    after.right_padding_px = *right_padding;
   }
+  video_host_.SetMode(after);
   char line[kNativeModeLineCapacity];
-  if (FormatNativeModeChange(before, native_video_, line)) {
+  if (FormatNativeModeChange(before, after, line)) {
     WriteRunLog(line);
   }
-  if (native_video_.active) {
+  if (after.active) {
     video_host_.MoveToNativeArea();
   }
-}
-
-void FlutterWindow::SetTitleUtf8(const std::string& title) {
-  SetWindowTitle(Utf8ToWide(title));
 }
 
 HWND FlutterWindow::ViewWindow() const {
@@ -139,16 +144,16 @@ void FlutterWindow::OnExitSizeMove(HWND hwnd) {
   const HWND view = ViewWindow();
   if (view != nullptr) {
     const RECT client = ClientRect();
-    const int width = client.right - client.left;
-    const int height = client.bottom - client.top;
+    const int width = ClampedWidthOf(client);
+    const int height = ClampedHeightOf(client);
     MoveWindow(view, 0, 0, width, height, TRUE);
     RECT view_client = {0, 0, 0, 0};
     GetClientRect(view, &view_client);
-    char line[256];
-    std::snprintf(
-        line, sizeof line, "flutter_view resize (%s): client=%dx%d => flutter_view_client=%dx%d",
-        "WM_EXITSIZEMOVE", width, height, static_cast<int>(view_client.right - view_client.left),
-        static_cast<int>(view_client.bottom - view_client.top));
+    char line[kResizeLineCapacity];
+    std::snprintf(line, sizeof line,
+                  "flutter_view resize (%s): client=%dx%d => flutter_view_client=%dx%d",
+                  "WM_EXITSIZEMOVE", width, height, ClampedWidthOf(view_client),
+                  ClampedHeightOf(view_client));
     WriteRunLog(line);
   }
   InvalidateRect(Handle(), nullptr, FALSE);

@@ -8,7 +8,6 @@
 
 #include <memory>
 #include <optional>
-#include <string>
 
 #include "messaging/method_channel.h"
 #include "window/flutter_view_controller.h"
@@ -16,31 +15,25 @@
 #include "window/win32_window.h"
 #include "window_channel/native_video_layout.h"
 #include "window_channel/video_host.h"
-#include "window_channel/window_channel_handler.h"
 
 namespace velora {
 
-class FlutterWindow : public Win32Window, public WindowChannelTarget {
+class FlutterWindow : public Win32Window {
  public:
   explicit FlutterWindow(const ProjectBundle& bundle);
   ~FlutterWindow() override;
 
-  // WindowChannelTarget:
-  bool ToggleFullScreen() override { return Win32Window::ToggleFullScreen(); }
-  bool IsFullScreen() const override { return Win32Window::IsFullScreen(); }
-  std::optional<int64_t> CreateVideoHost() override;
-  void DestroyVideoHost() override { video_host_.Destroy(); }
-  void PlaceVideoHost(int32_t x, int32_t y, int32_t w, int32_t h) override;
-  void ShowVideoHost(bool visible) override { video_host_.Show(visible); }
+  // The video host: the existing one or a new one (null when it cannot be
+  // made); destroying, placing and showing without a host do nothing.
+  HWND CreateVideoHost();
+  void DestroyVideoHost();
+  void PlaceVideoHost(int32_t x, int32_t y, int32_t w, int32_t h);
+  void ShowVideoHost(bool visible);
+  // `right_padding` empty keeps the current right padding.
   void ApplyNativeVideoMode(bool active,
                             int32_t top_height,
                             int32_t bar_height,
-                            std::optional<int32_t> right_padding) override;
-  void SetTitleUtf8(const std::string& title) override;
-  void ResizeLogical(uint32_t width, uint32_t height) override {
-    Win32Window::ResizeLogical(width, height);
-  }
-  void ResizeLogicalWidth(uint32_t width) override { Win32Window::ResizeLogicalWidth(width); }
+                            std::optional<int32_t> right_padding);
 
  protected:
   LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) override;
@@ -56,13 +49,8 @@ class FlutterWindow : public Win32Window, public WindowChannelTarget {
   ProjectBundle bundle_;
   std::unique_ptr<flutter::FlutterViewController> view_controller_;
   std::unique_ptr<flutter::MethodCallChannel> window_channel_;
-  NativeVideoState native_video_;
-  VideoHost video_host_{native_video_};
+  VideoHost video_host_;
 };
-
-// UTF-8 to UTF-16 as the platform converts it: invalid sequences become the
-// replacement character, text stops at an embedded NUL.
-std::wstring Utf8ToWide(const std::string& text);
 
 }  // namespace velora
 

@@ -23,9 +23,6 @@ struct Rect {
   int32_t top = 0;
   int32_t right = 0;
   int32_t bottom = 0;
-
-  int64_t Width() const { return int64_t{right} - left; }
-  int64_t Height() const { return int64_t{bottom} - top; }
 };
 
 constexpr double kReferenceDpi = 96.0;
@@ -41,6 +38,27 @@ uint32_t TruncateToUint32(double value);
 
 // Clamps a 64-bit intermediate into the 32-bit range.
 int32_t ClampToInt32(int64_t value);
+
+// The width and height of a rectangle: a Rect or the platform's RECT, whose
+// members have the same names. Exact in 64 bits for any 32-bit edges.
+template <typename Rectangle>
+constexpr int64_t WidthOf(const Rectangle& rect) {
+  return int64_t{rect.right} - rect.left;
+}
+template <typename Rectangle>
+constexpr int64_t HeightOf(const Rectangle& rect) {
+  return int64_t{rect.bottom} - rect.top;
+}
+
+// The same saturated to the 32-bit sizes the platform's calls take.
+template <typename Rectangle>
+int32_t ClampedWidthOf(const Rectangle& rect) {
+  return ClampToInt32(WidthOf(rect));
+}
+template <typename Rectangle>
+int32_t ClampedHeightOf(const Rectangle& rect) {
+  return ClampToInt32(HeightOf(rect));
+}
 
 // trunc(value * scale), saturating.
 int32_t ScaleLogical(int64_t value, double scale);

@@ -6,6 +6,7 @@
 
 #include "flutter_windows.h"
 #include "host/log_file.h"
+#include "window/black_background.h"
 
 namespace velora {
 
@@ -40,14 +41,6 @@ TopLevelClassRegistry& ClassRegistry() {
 
 double MonitorScale(HMONITOR monitor) {
   return ScaleForDpi(FlutterDesktopGetDpiForMonitor(monitor));
-}
-
-int WidthOf(const RECT& rect) {
-  return ClampToInt32(int64_t{rect.right} - rect.left);
-}
-
-int HeightOf(const RECT& rect) {
-  return ClampToInt32(int64_t{rect.bottom} - rect.top);
 }
 
 void SetDwordAttribute(HWND hwnd, DWORD attribute, DWORD value) {
@@ -90,7 +83,7 @@ bool Win32Window::CreateTopLevel(const std::wstring& title, const Point& origin,
     window_class.hInstance = GetModuleHandleW(nullptr);
     window_class.hIcon = LoadIconW(window_class.hInstance, MAKEINTRESOURCEW(kAppIconResourceId));
     window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    window_class.hbrBackground = BlackBrush();
     window_class.lpszMenuName = nullptr;
     window_class.lpszClassName = kTopLevelClassName;
     (void)RegisterClassW(&window_class);  // a failure shows as a failed CreateWindowExW
@@ -102,10 +95,10 @@ bool Win32Window::CreateTopLevel(const std::wstring& title, const Point& origin,
   RECT frame = {0, 0, ScaleLogical(size.width, scale), ScaleLogical(size.height, scale)};
   (void)AdjustWindowRectEx(&frame, kTopLevelStyle, FALSE, 0);
 
-  const HWND window =
-      CreateWindowExW(0, kTopLevelClassName, title.c_str(), kTopLevelStyle,
-                      ScaleLogical(origin.x, scale), ScaleLogical(origin.y, scale), WidthOf(frame),
-                      HeightOf(frame), nullptr, nullptr, GetModuleHandleW(nullptr), this);
+  const HWND window = CreateWindowExW(0, kTopLevelClassName, title.c_str(), kTopLevelStyle,
+                                      ScaleLogical(origin.x, scale), ScaleLogical(origin.y, scale),
+                                      ClampedWidthOf(frame), ClampedHeightOf(frame), nullptr,
+                                      nullptr, GetModuleHandleW(nullptr), this);
   if (window == nullptr) {
     return false;
   }
@@ -136,7 +129,7 @@ void Win32Window::AttachContent(HWND content) {
   content_hwnd_ = content;
   SetParent(content, hwnd_);
   const RECT rect = ClientRect();
-  MoveWindow(content, rect.left, rect.top, WidthOf(rect), HeightOf(rect), TRUE);
+  MoveWindow(content, rect.left, rect.top, ClampedWidthOf(rect), ClampedHeightOf(rect), TRUE);
   SetFocus(content);
 }
 
@@ -157,8 +150,9 @@ bool Win32Window::ToggleFullScreen() {
   if (in_full_screen_) {
     SetWindowLongW(hwnd_, GWL_STYLE, restore_style_);
     SetWindowLongW(hwnd_, GWL_EXSTYLE, restore_ex_style_);
-    SetWindowPos(hwnd_, nullptr, restore_rect_.left, restore_rect_.top, WidthOf(restore_rect_),
-                 HeightOf(restore_rect_), kSetPosFrameChanged);
+    SetWindowPos(hwnd_, nullptr, restore_rect_.left, restore_rect_.top,
+                 ClampedWidthOf(restore_rect_), ClampedHeightOf(restore_rect_),
+                 kSetPosFrameChanged);
     in_full_screen_ = false;
     WriteRunLog("Exited fullscreen");
     return true;
@@ -178,8 +172,8 @@ bool Win32Window::ToggleFullScreen() {
                  static_cast<LONG>(static_cast<DWORD>(restore_ex_style_) & kFullScreenExStyleMask));
   // The whole monitor, not the work area, so the taskbar is covered.
   const RECT& monitor = info.rcMonitor;
-  SetWindowPos(hwnd_, nullptr, monitor.left, monitor.top, WidthOf(monitor), HeightOf(monitor),
-               kSetPosFrameChanged);
+  SetWindowPos(hwnd_, nullptr, monitor.left, monitor.top, ClampedWidthOf(monitor),
+               ClampedHeightOf(monitor), kSetPosFrameChanged);
   in_full_screen_ = true;
   WriteRunLog("Entered fullscreen");
   return true;
@@ -193,7 +187,7 @@ void Win32Window::ResizeLogical(uint32_t width, uint32_t height) {
   RECT rect = {0, 0, ScaledExtent(width, scale), ScaledExtent(height, scale)};
   (void)AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE)), FALSE,
                            static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_EXSTYLE)));
-  SetWindowPos(hwnd_, nullptr, 0, 0, WidthOf(rect), HeightOf(rect), kSetPosResize);
+  SetWindowPos(hwnd_, nullptr, 0, 0, ClampedWidthOf(rect), ClampedHeightOf(rect), kSetPosResize);
 }
 
 void Win32Window::ResizeLogicalWidth(uint32_t width) {
@@ -208,7 +202,7 @@ void Win32Window::ResizeLogicalWidth(uint32_t width) {
   RECT rect = {0, 0, ScaledExtent(width, scale), 0};
   (void)AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE)), FALSE,
                            static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_EXSTYLE)));
-  SetWindowPos(hwnd_, nullptr, 0, 0, WidthOf(rect), HeightOf(outer), kSetPosResize);
+  SetWindowPos(hwnd_, nullptr, 0, 0, ClampedWidthOf(rect), ClampedHeightOf(outer), kSetPosResize);
 }
 
 bool Win32Window::OnCreated() {
@@ -230,8 +224,8 @@ LRESULT Win32Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARA
     case WM_SIZE:
       if (content_hwnd_ != nullptr) {
         const RECT rect = ClientRect();
-        SetWindowPos(content_hwnd_, nullptr, rect.left, rect.top, WidthOf(rect), HeightOf(rect),
-                     kSetPosContent);
+        SetWindowPos(content_hwnd_, nullptr, rect.left, rect.top, ClampedWidthOf(rect),
+                     ClampedHeightOf(rect), kSetPosContent);
       }
       return 0;
     case WM_ACTIVATE:
@@ -244,20 +238,15 @@ LRESULT Win32Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARA
       WriteRunLog("WM_CLOSE received");
       DestroyWindow(hwnd);
       return 0;
-    case WM_ERASEBKGND: {
-      RECT rect = {0, 0, 0, 0};
-      GetClientRect(hwnd, &rect);
-      FillRect(reinterpret_cast<HDC>(wparam), &rect,
-               static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-      return 1;
-    }
+    case WM_ERASEBKGND:
+      return EraseToBlack(hwnd, wparam);
     case WM_NCACTIVATE:
       ApplyDarkFrame(hwnd);
       return DefWindowProcW(hwnd, message, wparam, lparam);
     case WM_DPICHANGED: {
       const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
-      SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, WidthOf(*suggested),
-                   HeightOf(*suggested), kSetPosKeepZOrder);
+      SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, ClampedWidthOf(*suggested),
+                   ClampedHeightOf(*suggested), kSetPosKeepZOrder);
       return 0;
     }
     case WM_DWMCOLORIZATIONCOLORCHANGED:

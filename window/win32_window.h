@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "resources/resource_ids.h"
 #include "window/geometry.h"
 
 namespace velora {
@@ -16,7 +17,7 @@ namespace velora {
 constexpr wchar_t kTopLevelClassName[] = L"FLUTTER_RUNNER_WIN32_WINDOW";
 // WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, created hidden.
 constexpr DWORD kTopLevelStyle = 0x02CF0000;
-constexpr int kAppIconResourceId = 101;
+constexpr int kAppIconResourceId = VELORA_APP_ICON_ID;
 
 class Win32Window {
  public:

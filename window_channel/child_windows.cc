@@ -26,6 +26,13 @@ void FormatChildLine(const ChildWindowInfo& child, char (&line)[kChildLineCapaci
 
 #ifdef _WIN32
 
+namespace {
+
+// Longer class names are cut: the line shows what fits.
+constexpr int kClassNameCapacity = 128;
+
+}  // namespace
+
 void LogChildWindows(HWND parent, HWND view, HWND host, const char* tag) {
   if (parent == nullptr) {
     return;
@@ -40,8 +47,8 @@ void LogChildWindows(HWND parent, HWND view, HWND host, const char* tag) {
     if (!IsWindow(child)) {
       continue;
     }
-    char class_name[128] = {};
-    GetClassNameA(child, class_name, sizeof class_name);
+    char class_name[kClassNameCapacity] = {};
+    GetClassNameA(child, class_name, kClassNameCapacity);
     RECT rect = {0, 0, 0, 0};
     GetWindowRect(child, &rect);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
@@ -53,8 +60,8 @@ void LogChildWindows(HWND parent, HWND view, HWND host, const char* tag) {
     info.visible = IsWindowVisible(child) != FALSE;
     info.left = rect.left;
     info.top = rect.top;
-    info.width = ClampToInt32(int64_t{rect.right} - rect.left);
-    info.height = ClampToInt32(int64_t{rect.bottom} - rect.top);
+    info.width = ClampedWidthOf(rect);
+    info.height = ClampedHeightOf(rect);
     info.tag = child == view ? "flutter_view" : child == host ? "video_host" : "-";
     char line[kChildLineCapacity];
     FormatChildLine(info, line);

@@ -1,5 +1,7 @@
 #include "window_channel/video_host.h"
 
+#include "window/black_background.h"
+
 namespace velora {
 
 namespace {
@@ -17,7 +19,7 @@ void RegisterHostClass(HINSTANCE instance) {
   // Each host is subclassed right after creation.
   window_class.lpfnWndProc = DefWindowProcW;
   window_class.hInstance = instance;
-  window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  window_class.hbrBackground = BlackBrush();
   window_class.lpszClassName = kVideoHostClassName;
   (void)RegisterClassW(&window_class);  // a failure shows as a failed creation
 }
@@ -57,47 +59,43 @@ void VideoHost::Destroy() {
   parent_ = nullptr;
 }
 
-void VideoHost::ClientSize(int32_t& width, int32_t& height) const {
+std::optional<Size> VideoHost::ClientSize() const {
+  if (hwnd_ == nullptr) {
+    return std::nullopt;
+  }
   RECT client = {0, 0, 0, 0};
   GetClientRect(parent_, &client);
-  width = ClampToInt32(int64_t{client.right} - client.left);
-  height = ClampToInt32(int64_t{client.bottom} - client.top);
+  return Size{ClampedWidthOf(client), ClampedHeightOf(client)};
 }
 
 void VideoHost::Place(int32_t x, int32_t y, int32_t w, int32_t h) {
-  if (hwnd_ == nullptr) {
+  const std::optional<Size> client = ClientSize();
+  if (!client) {
     return;
   }
-  int32_t client_width = 0;
-  int32_t client_height = 0;
-  ClientSize(client_width, client_height);
-  const int32_t width = PlacedHostWidth(x, w, client_width, mode_.right_padding_px);
+  const int32_t width = PlacedHostWidth(x, w, client->width, mode_.right_padding_px);
   SetWindowPos(hwnd_, nullptr, x, y, width, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
 }
 
 void VideoHost::Show(bool visible) {
-  if (hwnd_ == nullptr) {
+  const std::optional<Size> client = ClientSize();
+  if (!client) {
     return;
   }
   ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
   if (!visible) {
     return;
   }
-  int32_t client_width = 0;
-  int32_t client_height = 0;
-  ClientSize(client_width, client_height);
-  const Placement shown = ShownHostPlacement(mode_, client_width, client_height);
+  const Placement shown = ShownHostPlacement(mode_, client->width, client->height);
   SetWindowPos(hwnd_, HWND_TOP, shown.x, shown.y, shown.width, shown.height, SWP_NOACTIVATE);
 }
 
 void VideoHost::MoveToNativeArea() {
-  if (hwnd_ == nullptr) {
+  const std::optional<Size> client = ClientSize();
+  if (!client) {
     return;
   }
-  int32_t client_width = 0;
-  int32_t client_height = 0;
-  ClientSize(client_width, client_height);
-  const Placement area = NativeVideoArea(mode_, client_width, client_height);
+  const Placement area = NativeVideoArea(mode_, client->width, client->height);
   SetWindowPos(hwnd_, HWND_TOP, area.x, area.y, area.width, area.height,
                SWP_NOACTIVATE | SWP_NOCOPYBITS);
 }
@@ -108,17 +106,12 @@ LRESULT CALLBACK VideoHost::VideoHostWindowProc(HWND hwnd,
                                                 LPARAM lparam) {
   auto* self = reinterpret_cast<VideoHost*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   switch (message) {
-    case WM_ERASEBKGND: {
-      RECT rect = {0, 0, 0, 0};
-      GetClientRect(hwnd, &rect);
-      FillRect(reinterpret_cast<HDC>(wparam), &rect,
-               static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-      return 1;
-    }
+    case WM_ERASEBKGND:
+      return EraseToBlack(hwnd, wparam);
     case WM_PAINT: {
       PAINTSTRUCT paint;
       const HDC dc = BeginPaint(hwnd, &paint);
-      FillRect(dc, &paint.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      FillRect(dc, &paint.rcPaint, BlackBrush());
       EndPaint(hwnd, &paint);
       return 0;
     }
@@ -129,10 +122,9 @@ LRESULT CALLBACK VideoHost::VideoHostWindowProc(HWND hwnd,
       auto* position = reinterpret_cast<WINDOWPOS*>(lparam);
       if (self != nullptr && self->mode_.active && position != nullptr &&
           (position->flags & SWP_NOSIZE) == 0) {
-        int32_t client_width = 0;
-        int32_t client_height = 0;
-        self->ClientSize(client_width, client_height);
-        LimitHostSize(self->mode_, client_width, client_height, position->cx, position->cy);
+        if (const std::optional<Size> client = self->ClientSize()) {
+          LimitHostSize(self->mode_, client->width, client->height, position->cx, position->cy);
+        }
       }
       break;
     }

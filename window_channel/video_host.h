@@ -8,7 +8,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 
+#include "window/geometry.h"
 #include "window_channel/native_video_layout.h"
 
 namespace velora {
@@ -17,9 +19,7 @@ constexpr wchar_t kVideoHostClassName[] = L"VideoHostWindow";
 
 class VideoHost {
  public:
-  // `mode` is the owner's native video mode, read whenever a size request
-  // reaches the host.
-  explicit VideoHost(const NativeVideoState& mode) : mode_(mode) {}
+  VideoHost() = default;
   ~VideoHost() { Destroy(); }
 
   VideoHost(const VideoHost&) = delete;
@@ -36,6 +36,12 @@ class VideoHost {
   // Moves the host to the native video area and raises it.
   void MoveToNativeArea();
 
+  // The native video mode that placing, showing and every size request of
+  // the host obey. It outlives the window: creating or destroying the host
+  // leaves it alone.
+  const NativeVideoState& mode() const { return mode_; }
+  void SetMode(const NativeVideoState& mode) { mode_ = mode; }
+
   HWND hwnd() const { return hwnd_; }
 
  private:
@@ -43,9 +49,10 @@ class VideoHost {
                                               UINT message,
                                               WPARAM wparam,
                                               LPARAM lparam);
-  void ClientSize(int32_t& width, int32_t& height) const;
+  // The parent's client size, or nothing when there is no host to act on.
+  std::optional<Size> ClientSize() const;
 
-  const NativeVideoState& mode_;
+  NativeVideoState mode_;
   HWND parent_ = nullptr;
   HWND hwnd_ = nullptr;     // video_host_hwnd
   LONG_PTR prev_proc_ = 0;  // video_host_prev_proc

@@ -5,19 +5,26 @@ namespace velora {
 using flutter::EncodableValue;
 using flutter::EncodableValueMap;
 
+namespace {
+
+// The value as the alternative T, or null when it is absent or another kind.
+template <typename T>
+const T* As(const EncodableValue* value) {
+  return value != nullptr ? std::get_if<T>(value) : nullptr;
+}
+
+}  // namespace
+
 const EncodableValueMap* ArgumentMap(const EncodableValue* arguments) {
-  return arguments != nullptr ? std::get_if<EncodableValueMap>(arguments) : nullptr;
+  return As<EncodableValueMap>(arguments);
 }
 
 std::optional<int32_t> FindIntArgument(const EncodableValueMap& map, const char* key) {
   const EncodableValue* entry = flutter::FindValue(map, key);
-  if (entry == nullptr) {
-    return std::nullopt;
-  }
-  if (const int32_t* small = std::get_if<int32_t>(entry)) {
+  if (const int32_t* small = As<int32_t>(entry)) {
     return *small;
   }
-  if (const int64_t* large = std::get_if<int64_t>(entry)) {
+  if (const int64_t* large = As<int64_t>(entry)) {
     // The low 32 bits as two's complement; well defined since C++20 and on
     // every compiler we build with.
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(*large)));
@@ -33,35 +40,25 @@ void ReadIntArgument(const EncodableValueMap& map, const char* key, int32_t& val
 
 void ReadNumberArgument(const EncodableValueMap& map, const char* key, double& value, bool& found) {
   const EncodableValue* entry = flutter::FindValue(map, key);
-  if (entry == nullptr) {
-    return;
-  }
-  if (const double* real = std::get_if<double>(entry)) {
+  if (const double* real = As<double>(entry)) {
     value = *real;
     found = true;
-  } else if (const int32_t* small = std::get_if<int32_t>(entry)) {
+  } else if (const int32_t* small = As<int32_t>(entry)) {
     value = *small;
     found = true;
-  } else if (const int64_t* large = std::get_if<int64_t>(entry)) {
+  } else if (const int64_t* large = As<int64_t>(entry)) {
     value = static_cast<double>(*large);
     found = true;
   }
 }
 
 std::optional<bool> ReadBoolArgument(const EncodableValueMap& map, const char* key) {
-  const EncodableValue* entry = flutter::FindValue(map, key);
-  if (entry == nullptr) {
-    return std::nullopt;
-  }
-  if (const bool* flag = std::get_if<bool>(entry)) {
-    return *flag;
-  }
-  return std::nullopt;
+  const bool* flag = As<bool>(flutter::FindValue(map, key));
+  return flag != nullptr ? std::optional<bool>(*flag) : std::nullopt;
 }
 
 const std::string* ReadStringArgument(const EncodableValueMap& map, const char* key) {
-  const EncodableValue* entry = flutter::FindValue(map, key);
-  return entry != nullptr ? std::get_if<std::string>(entry) : nullptr;
+  return As<std::string>(flutter::FindValue(map, key));
 }
 
 }  // namespace velora

@@ -38,7 +38,7 @@ TEST(GeometryTest, ScalingLogicalValues) {
   EXPECT_EQ(ClampToInt32(int64_t{kMax} + 1), kMax);
   EXPECT_EQ(ClampToInt32(int64_t{kMin} - 1), kMin);
   const Rect wide{kMin, kMin, kMax, kMax};
-  EXPECT_EQ(wide.Width(), 4294967295LL);
+  EXPECT_EQ(WidthOf(wide), 4294967295LL);
 }
 
 }  // namespace

@@ -2,43 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
 #include <sstream>
 
 #include "messaging/byte_buffer_stream_reader.h"
 #include "messaging/byte_buffer_stream_writer.h"
 #include "messaging/standard_codec_serializer.h"
-
-namespace {
-
-thread_local bool t_counting = false;
-thread_local size_t t_bytes = 0;
-thread_local size_t t_count = 0;
-
-}  // namespace
-
-// Replaced for the whole test binary so that tests can see what decoding
-// allocates. The array and nothrow forms forward here by default.
-void* operator new(std::size_t size) {
-  if (t_counting) {
-    t_bytes += size;
-    ++t_count;
-  }
-  void* block = std::malloc(size == 0 ? 1 : size);
-  if (block == nullptr) {
-    throw std::bad_alloc();
-  }
-  return block;
-}
-
-void operator delete(void* block) noexcept {
-  std::free(block);
-}
-
-void operator delete(void* block, std::size_t) noexcept {
-  std::free(block);
-}
 
 namespace flutter {
 namespace testing {
@@ -102,24 +70,6 @@ std::vector<std::string> StderrCapture::Lines() {
     start = end + 1;
   }
   return lines;
-}
-
-AllocationCounter::AllocationCounter() {
-  t_bytes = 0;
-  t_count = 0;
-  t_counting = true;
-}
-
-AllocationCounter::~AllocationCounter() {
-  t_counting = false;
-}
-
-size_t AllocationCounter::bytes() const {
-  return t_bytes;
-}
-
-size_t AllocationCounter::count() const {
-  return t_count;
 }
 
 }  // namespace testing

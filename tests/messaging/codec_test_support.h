@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "messaging/encodable_value.h"
+#include "tests/support/allocation_counter.h"
 
 namespace flutter {
 namespace testing {
@@ -45,16 +46,7 @@ class StderrCapture {
 
 // Counts heap allocations made by operator new on the calling thread while it
 // lives.
-class AllocationCounter {
- public:
-  AllocationCounter();
-  ~AllocationCounter();
-  AllocationCounter(const AllocationCounter&) = delete;
-  AllocationCounter& operator=(const AllocationCounter&) = delete;
-
-  size_t bytes() const;
-  size_t count() const;
-};
+using velora::AllocationCounter;
 
 }  // namespace testing
 

@@ -67,8 +67,7 @@ class VideoHostTest : public ::testing::Test {
 };
 
 TEST_F(VideoHostTest, CreatedOnceAsATopmostOnePixelChild) {
-  NativeVideoState mode;
-  VideoHost host(mode);
+  VideoHost host;
   const HWND hwnd = host.Create(parent_);
   ASSERT_NE(hwnd, nullptr);
   EXPECT_EQ(host.Create(parent_), hwnd);
@@ -85,14 +84,14 @@ TEST_F(VideoHostTest, CreatedOnceAsATopmostOnePixelChild) {
   EXPECT_EQ(SendMessageW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(0, 0)), HTTRANSPARENT);
 
   // Without a parent there is nothing to create.
-  NativeVideoState other_mode;
-  VideoHost orphan(other_mode);
+  VideoHost orphan;
   EXPECT_EQ(orphan.Create(nullptr), nullptr);
 }
 
 TEST_F(VideoHostTest, PlacingShowingAndTheNativeModeLimit) {
   NativeVideoState mode{true, 40, 80, 300};
-  VideoHost host(mode);
+  VideoHost host;
+  host.SetMode(mode);
   const HWND hwnd = host.Create(parent_);
   host.Place(0, 40, 5000, 5000);
   RECT rect = HostRect(hwnd);
@@ -100,6 +99,7 @@ TEST_F(VideoHostTest, PlacingShowingAndTheNativeModeLimit) {
   EXPECT_EQ(rect.bottom - rect.top, 600);
 
   mode.active = false;  // the right padding still limits placing
+  host.SetMode(mode);
   host.Place(0, 40, 5000, 5000);
   rect = HostRect(hwnd);
   EXPECT_EQ(rect.right - rect.left, 980);
@@ -117,6 +117,7 @@ TEST_F(VideoHostTest, PlacingShowingAndTheNativeModeLimit) {
   rect = HostRect(hwnd);
   EXPECT_EQ(rect.left, 5);  // hiding never moves it
   mode.active = true;
+  host.SetMode(mode);
   host.Show(true);
   EXPECT_TRUE(IsWindowVisible(hwnd));
   rect = HostRect(hwnd);
@@ -130,8 +131,7 @@ TEST_F(VideoHostTest, PlacingShowingAndTheNativeModeLimit) {
 TEST_F(VideoHostTest, PaintsBlackAndPassesOtherMessagesOn) {
   std::vector<UINT> messages;
   recorded = &messages;
-  NativeVideoState mode;
-  VideoHost host(mode);
+  VideoHost host;
   const HWND hwnd = host.Create(parent_);
   host.Place(0, 0, 50, 50);
 
@@ -160,8 +160,7 @@ TEST_F(VideoHostTest, PaintsBlackAndPassesOtherMessagesOn) {
 TEST_F(VideoHostTest, DestroyRestoresThePreviousProcedureFirst) {
   std::vector<bool> restored;
   restored_at_destroy = &restored;
-  NativeVideoState mode;
-  VideoHost host(mode);
+  VideoHost host;
   const HWND hwnd = host.Create(parent_);
   EXPECT_NE(GetWindowLongPtrW(hwnd, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&RecordingProc));
   host.Destroy();
