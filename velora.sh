@@ -5,6 +5,8 @@
 #   ./velora.sh test                set up, build every build and run all tests
 #   ./velora.sh perf                set up, build the native build and print the
 #                                   performance report
+#   ./velora.sh package             set up, build the Windows build and make the
+#                                   zip, the installer and the test kit
 # All install what they need on a fresh Debian machine (as root) and are
 # safe to run again.
 set -euo pipefail
@@ -25,6 +27,7 @@ PACKAGES=(
   googletest libgtest-dev libbenchmark-dev libmsgpack-cxx-dev
   clang-14 libclang-rt-14-dev valgrind
   lld-14 clang-tidy-14
+  nsis zip unzip
 )
 
 log() { printf '== %s\n' "$*" >&2; }
@@ -144,6 +147,7 @@ cmd_test() {
   configure_and_build native-tsan
   configure_and_build fuzz
   configure_and_build windows
+  build_test_kit
   build_windows_clang
   VELORA_IN_DISPLAY= in_display "$0" _test_inner
 }
@@ -156,15 +160,63 @@ cmd_test_inner() {
   run_ctest fuzz "$BUILD/fuzz"
   run_clang_tidy
   start_wine
-  run_ctest windows "$BUILD/windows"
+  # The Google Test cases of the Windows build run once, through the test
+  # kit (run_test_kit); ctest runs the rest of that build here.
+  run_ctest windows "$BUILD/windows" -LE 'kit|packaging'
   run_windows_clang_tests
   stop_wine
+  run_test_kit
+  run_packaging_tests
   echo
   echo "== test counts"
   printf '%s\n' "${SUMMARY[@]}"
   echo "total: $TOTAL_PASSED passed, $TOTAL_FAILED failed"
   echo "$TOTAL_PASSED passed, $TOTAL_FAILED failed"
   [ "$TOTAL_FAILED" -eq 0 ]
+}
+
+# What we ship, as shipped: the zip, the installer and the prebuilt-engine
+# path, each in a fresh Wine prefix of its own (the tests make them), so no
+# shared wine server runs meanwhile.
+run_packaging_tests() {
+  run_ctest packaging "$BUILD/windows" -L packaging
+}
+
+build_test_kit() {
+  log "build: test kit"
+  cmake --build "$BUILD/windows" --target test_kit
+}
+
+# The test kit for real Windows, run here as there (cmd /c run_tests.cmd)
+# from an unzipped copy in a fresh prefix; its own count joins the totals.
+run_test_kit() {
+  log "tests: test kit"
+  local out=$BUILD/test-kit.log line passed failed
+  bash "$ROOT/tests/packaging/test_kit_test.sh" "$BUILD"/windows/velora-tests-*-win64.zip 2>&1 |
+    tee "$out" || true
+  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$out" | tail -n 1 || true)
+  if [ -z "$line" ] || grep -q '^FAIL: ' "$out"; then
+    SUMMARY+=("test kit: no result or a failure (see $out)")
+    TOTAL_FAILED=$((TOTAL_FAILED + 1))
+  fi
+  if [ -n "$line" ]; then
+    passed=${line%% passed*}
+    failed=${line#*, }
+    failed=${failed%% failed}
+    TOTAL_PASSED=$((TOTAL_PASSED + passed))
+    TOTAL_FAILED=$((TOTAL_FAILED + failed))
+    SUMMARY+=("test kit (windows cases): $passed passed, $failed failed")
+  fi
+}
+
+# The packages of the Windows build: CPack's zip and installer.
+cmd_package() {
+  setup
+  configure_and_build windows
+  log "package"
+  (cd "$BUILD/windows" && cpack)
+  build_test_kit
+  ls -l "$BUILD"/windows/velora-*-win64*.{zip,exe}
 }
 
 cmd_run() {
@@ -270,11 +322,12 @@ cmd_perf() {
 case "${1:-}" in
   run) shift; cmd_run "$@" ;;
   perf) shift; cmd_perf "$@" ;;
+  package) shift; cmd_package "$@" ;;
   test) shift; cmd_test "$@" ;;
   _test_inner) shift; cmd_test_inner "$@" ;;
   _run_inner) shift; cmd_run_inner "$@" ;;
   *)
-    echo "usage: $0 run [--seconds N] | test | perf" >&2
+    echo "usage: $0 run [--seconds N] | test | perf | package" >&2
     exit 2
     ;;
 esac

@@ -30,6 +30,15 @@ function(velora_add_gtest name)
     if(tests)
       set_tests_properties(${tests} PROPERTIES PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test\\."
                                                TIMEOUT 180)
+      # The same cases, one process each, go into the test kit for Windows.
+      foreach(test IN LISTS tests)
+        string(LENGTH "${name}." prefix_length)
+        string(SUBSTRING "${test}" ${prefix_length} -1 filter)
+        set_property(GLOBAL APPEND PROPERTY VELORA_KIT_CASES "${name}.exe ${filter}")
+      endforeach()
+      set_property(GLOBAL APPEND PROPERTY VELORA_KIT_TARGETS ${name})
+      # The label lets the test command run them once, through the kit.
+      list(APPEND ARG_LABELS kit)
     endif()
   else()
     gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60

@@ -57,8 +57,43 @@ void ReadSizeAndHandle(const EncodableValueMap& map, SizeAndHandle& out) {
   }
 }
 
+// A new shared texture of the record's own at `width` x `height`, on the
+// record's device (made on first use). On failure the record's texture and
+// handle stay as they were.
+bool MakeOwnTexture(GpuBackend& backend, GpuTextureRecord& record, int32_t width, int32_t height) {
+  if (!EnsureDevice(backend, record.device, record.context) ||
+      !CreateSharedTexture(backend, record.device, static_cast<uint32_t>(width),
+                           static_cast<uint32_t>(height), record.texture, &record.shared_handle)) {
+    return false;
+  }
+  record.owns_handle = true;
+  return true;
+}
+
 const EncodableValueMap* AsMap(const EncodableValue* arguments) {
   return arguments != nullptr ? std::get_if<EncodableValueMap>(arguments) : nullptr;
+}
+
+// The argument map and its "textureId", which update and dispose need;
+// nothing, after answering "bad_args", when either is missing.
+struct TextureCall {
+  const EncodableValueMap& map;
+  int64_t texture_id;
+};
+
+std::optional<TextureCall> ReadTextureCall(const EncodableValue* arguments,
+                                           GpuTexturePlugin::MethodResult& result) {
+  const EncodableValueMap* map = AsMap(arguments);
+  if (map == nullptr) {
+    result.Error("bad_args", "Expected map");
+    return std::nullopt;
+  }
+  const std::optional<int64_t> texture_id = ReadTextureIdArgument(*map);
+  if (!texture_id) {
+    result.Error("bad_args", "Missing textureId");
+    return std::nullopt;
+  }
+  return TextureCall{*map, *texture_id};
 }
 
 }  // namespace
@@ -127,15 +162,9 @@ void GpuTexturePlugin::HandleCreate(const EncodableValue* arguments,
     // The caller's texture: its size is taken on trust.
     record->shared_handle = HandleFromValue(*wanted.handle);
     record->owns_handle = false;
-  } else {
-    if (!EnsureDevice(backend_, record->device, record->context) ||
-        !CreateSharedTexture(backend_, record->device, static_cast<uint32_t>(wanted.width),
-                             static_cast<uint32_t>(wanted.height), record->texture,
-                             &record->shared_handle)) {
-      result->Error("texture_error", "Failed to create shared texture");
-      return;
-    }
-    record->owns_handle = true;
+  } else if (!MakeOwnTexture(backend_, *record, wanted.width, wanted.height)) {
+    result->Error("texture_error", "Failed to create shared texture");
+    return;
   }
   record->Publish(wanted.width, wanted.height, record->shared_handle);
 
@@ -178,17 +207,12 @@ void GpuTexturePlugin::HandleCreate(const EncodableValue* arguments,
 void GpuTexturePlugin::HandleUpdate(const EncodableValue* arguments,
                                     std::unique_ptr<MethodResult> result) {
   WriteGpuPluginLog("HandleUpdate begin");
-  const EncodableValueMap* map = AsMap(arguments);
-  if (map == nullptr) {
-    result->Error("bad_args", "Expected map");
+  const std::optional<TextureCall> call = ReadTextureCall(arguments, *result);
+  if (!call) {
     return;
   }
-  const std::optional<int64_t> texture_id = ReadTextureIdArgument(*map);
-  if (!texture_id) {
-    result->Error("bad_args", "Missing textureId");
-    return;
-  }
-  auto entry = textures_.find(*texture_id);
+  const int64_t texture_id = call->texture_id;
+  auto entry = textures_.find(texture_id);
   if (entry == textures_.end()) {
     result->Error("not_found", "Texture not found");
     return;
@@ -196,7 +220,7 @@ void GpuTexturePlugin::HandleUpdate(const EncodableValue* arguments,
   GpuTextureRecord& record = *entry->second;
 
   SizeAndHandle wanted{record.width, record.height, std::nullopt};
-  ReadSizeAndHandle(*map, wanted);
+  ReadSizeAndHandle(call->map, wanted);
   if (wanted.handle) {
     // The old handle, if ours, is a DXGI handle and no kernel handle: it is
     // never closed, and ends with the texture released here.
@@ -207,14 +231,10 @@ void GpuTexturePlugin::HandleUpdate(const EncodableValue* arguments,
     // A new texture on every such call, even at the same size.
     record.texture = nullptr;
     record.shared_handle = nullptr;
-    if (!EnsureDevice(backend_, record.device, record.context) ||
-        !CreateSharedTexture(backend_, record.device, static_cast<uint32_t>(wanted.width),
-                             static_cast<uint32_t>(wanted.height), record.texture,
-                             &record.shared_handle)) {
+    if (!MakeOwnTexture(backend_, record, wanted.width, wanted.height)) {
       result->Error("texture_error", "Failed to recreate shared texture");
       return;
     }
-    record.owns_handle = true;
   }
   // Otherwise the caller's handle stays and only the size changes.
   record.Publish(wanted.width, wanted.height, record.shared_handle);
@@ -222,31 +242,25 @@ void GpuTexturePlugin::HandleUpdate(const EncodableValue* arguments,
   if (texture_registrar_ != nullptr) {
     // Makes the engine ask for the new descriptor; whether it knew the id
     // does not change the answer.
-    (void)texture_registrar_->MarkFrameAvailable(*texture_id);
+    (void)texture_registrar_->MarkFrameAvailable(texture_id);
   }
   const std::string handle_text = FormatHandle(record.shared_handle);
   EncodableValueMap reply{{EncodableValue("sharedHandle"), EncodableValue(handle_text)}};
-  LogDone("HandleUpdate", *texture_id, handle_text, record.width, record.height);
+  LogDone("HandleUpdate", texture_id, handle_text, record.width, record.height);
   result->Success(EncodableValue(std::move(reply)));
 }
 
 void GpuTexturePlugin::HandleDispose(const EncodableValue* arguments,
                                      std::unique_ptr<MethodResult> result) {
-  const EncodableValueMap* map = AsMap(arguments);
-  if (map == nullptr) {
-    result->Error("bad_args", "Expected map");
+  const std::optional<TextureCall> call = ReadTextureCall(arguments, *result);
+  if (!call) {
     return;
   }
-  const std::optional<int64_t> texture_id = ReadTextureIdArgument(*map);
-  if (!texture_id) {
-    result->Error("bad_args", "Missing textureId");
-    return;
-  }
-  auto entry = textures_.find(*texture_id);
+  auto entry = textures_.find(call->texture_id);
   if (entry != textures_.end()) {
     std::unique_ptr<GpuTextureRecord> record = std::move(entry->second);
     textures_.erase(entry);
-    ReleaseWhenUnregistered(*texture_id, std::move(record));
+    ReleaseWhenUnregistered(call->texture_id, std::move(record));
   }
   // An unknown or already disposed id is no error.
   result->Success(EncodableValue(true));

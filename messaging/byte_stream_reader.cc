@@ -6,11 +6,6 @@ namespace flutter {
 
 ByteStreamReader::~ByteStreamReader() = default;
 
-const uint8_t* ByteStreamReader::ReadInPlace(size_t length) {
-  (void)length;  // Readers without a contiguous buffer have nothing to lend.
-  return nullptr;
-}
-
 void ByteStreamReader::ReportInvalidRead() {
   WriteDiagnosticLine("Invalid read in StandardCodecByteStreamReader");
 }

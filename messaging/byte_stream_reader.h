@@ -31,10 +31,10 @@ class ByteStreamReader {
   virtual size_t BytesRemaining() const = 0;
 
   // The next `length` bytes in place, advancing past them; nullptr (nothing
-  // consumed, no diagnostic) when fewer are left or the reader keeps no
-  // contiguous buffer. Lets strings and typed lists be built from the message
-  // in one pass instead of a zero fill followed by a copy.
-  virtual const uint8_t* ReadInPlace(size_t length);
+  // consumed, no diagnostic) exactly when they are not all there. The codec
+  // builds strings and typed lists from the message in one pass this way, so
+  // every reader keeps the message in one contiguous buffer.
+  virtual const uint8_t* ReadInPlace(size_t length) = 0;
 
   // Writes the line that reports a read past the end of the message, for
   // readers and for the codec when it refuses a count.

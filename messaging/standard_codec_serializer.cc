@@ -167,16 +167,7 @@ void WriteScalar(T value, ByteStreamWriter* stream) {
 // Consumes everything that is left: what follows a value that does not fit
 // in the message belongs to that value.
 MESSAGING_NOINLINE void SkipRest(ByteStreamReader* stream) {
-  size_t length = stream->BytesRemaining();
-  if (length == 0 || stream->ReadInPlace(length) != nullptr) {
-    return;
-  }
-  uint8_t scratch[256];
-  while (length > 0) {
-    size_t chunk = std::min(length, sizeof(scratch));
-    stream->ReadBytes(scratch, chunk);
-    length -= chunk;
-  }
+  (void)stream->ReadInPlace(stream->BytesRemaining());  // passed over, not read
 }
 
 // A too-deep value is stepped over by reading it through the serializer's
@@ -266,18 +257,13 @@ MESSAGING_NOINLINE void SkipTooDeepValue(const StandardCodecSerializer& serializ
 MESSAGING_NOINLINE EncodableValue ReadStringValue(const StandardCodecSerializer& serializer,
                                                   ByteStreamReader* stream) {
   size_t length = serializer.ReadSize(stream);
-  // In place first: for the buffer reader that is the whole bounds check.
+  // In place: that is the whole bounds check.
   if (const uint8_t* bytes = stream->ReadInPlace(length)) {
     return EncodableValue(std::in_place_type<std::string>, reinterpret_cast<const char*>(bytes),
                           length);
   }
-  if (length > stream->BytesRemaining()) {
-    ByteStreamReader::ReportInvalidRead();
-    return EncodableValue(std::in_place_type<std::string>);
-  }
-  EncodableValue value(std::in_place_type<std::string>, length, '\0');
-  stream->ReadBytes(reinterpret_cast<uint8_t*>(&std::get<std::string>(value)[0]), length);
-  return value;
+  ByteStreamReader::ReportInvalidRead();
+  return EncodableValue(std::in_place_type<std::string>);
 }
 
 template <typename T>
@@ -287,7 +273,7 @@ MESSAGING_NOINLINE std::vector<T> ReadTypedList(const StandardCodecSerializer& s
   if (sizeof(T) > 1) {
     stream->SkipToAlignment(sizeof(T));  // Even for an empty list.
   }
-  // In place first: for the buffer reader that is the whole bounds check.
+  // In place: that is the whole bounds check.
   if (count <= std::numeric_limits<size_t>::max() / sizeof(T)) {
     if (const uint8_t* bytes = stream->ReadInPlace(count * sizeof(T))) {
       if constexpr (sizeof(T) == 1) {
@@ -298,19 +284,8 @@ MESSAGING_NOINLINE std::vector<T> ReadTypedList(const StandardCodecSerializer& s
       }
     }
   }
-  if (count > stream->BytesRemaining() / sizeof(T)) {
-    ByteStreamReader::ReportInvalidRead();
-    return std::vector<T>();
-  }
-  size_t length = count * sizeof(T);
-  std::vector<T> list(count);
-  stream->ReadBytes(reinterpret_cast<uint8_t*>(list.data()), length);
-  if constexpr (kBigEndianHost && sizeof(T) > 1) {
-    for (T& element : list) {
-      element = LoadLittleEndian<T>(reinterpret_cast<const uint8_t*>(&element));
-    }
-  }
-  return list;
+  ByteStreamReader::ReportInvalidRead();
+  return std::vector<T>();
 }
 
 EncodableValueList ReadList(const StandardCodecSerializer& serializer, ByteStreamReader* stream) {

@@ -120,7 +120,7 @@ void AppSide::Start(FlutterDesktopEngine* engine, HWND timer_window) {
     }
   }
   Record("engine-running");
-  Settings().repeat_next_frame_callback = scenario_.repeat_next_frame_callback;
+  SetRepeatNextFrameCallback(scenario_.repeat_next_frame_callback);
   if (scenario_.auto_first_frame) {
     Record("first-frame");
     ProduceFrame(engine);

@@ -11,27 +11,28 @@
 #include <cstdio>
 #include <string>
 
+#include "standins/embedder/app_program.h"
 #include "standins/embedder/core/fake_engine.h"
 #include "standins/embedder/demo_app.h"
 #include "standins/embedder/scenario/scenario.h"
 
 namespace velora::standin {
 
-class AppSide {
+class AppSide : public AppProgram {
  public:
   static AppSide& Get();
 
   // The engine runs: read the arguments, open the transcript, produce the
   // first frame (unless the scenario says "noframe") and start the steps.
-  void Start(FlutterDesktopEngine* engine, HWND timer_window);
-  void Stop(FlutterDesktopEngine* engine);
+  void Start(FlutterDesktopEngine* engine, HWND timer_window) override;
+  void Stop(FlutterDesktopEngine* engine) override;
 
-  void OnTimer(UINT_PTR id);
-  void OnViewInput(UINT message, int x, int y);
+  void OnTimer(UINT_PTR id) override;
+  void OnViewInput(UINT message, int x, int y) override;
   // Draws what the app shows in the Flutter view.
-  void Paint(HDC dc, const RECT& client);
+  void Paint(HDC dc, const RECT& client) override;
 
-  void OnViewResized();
+  void OnViewResized() override;
 
   // One line of the transcript (a line end is added).
   void Record(const std::string& line);

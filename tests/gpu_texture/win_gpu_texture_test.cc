@@ -14,15 +14,30 @@
 #include "gpu_texture/shared_texture.h"
 #include "gpu_texture/texture_arguments.h"
 #include "tests/gpu_texture/plugin_test_support.h"
+#include "tests/support/platform_probe.h"
 
 namespace velora::test {
 namespace {
 
 using flutter::EncodableValue;
 
-bool RunningUnderWine() {
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+// What the outside renderer does with a shared handle: opens it on a device
+// of its own, where it must be the very texture, with its size and format.
+void ExpectOpensOnASecondDevice(SharedHandle handle, UINT width, UINT height) {
+  ComPtr<ID3D11Device> device;
+  const HRESULT made =
+      D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, nullptr, 0,
+                        D3D11_SDK_VERSION, device.ReleaseAndGetAddressOf(), nullptr, nullptr);
+  ASSERT_TRUE(SUCCEEDED(made)) << std::hex << made;
+  ComPtr<ID3D11Texture2D> opened;
+  const HRESULT result = device->OpenSharedResource(
+      handle, __uuidof(ID3D11Texture2D), reinterpret_cast<void**>(opened.ReleaseAndGetAddressOf()));
+  ASSERT_TRUE(SUCCEEDED(result)) << std::hex << result;
+  D3D11_TEXTURE2D_DESC desc{};
+  opened->GetDesc(&desc);
+  EXPECT_EQ(desc.Width, width);
+  EXPECT_EQ(desc.Height, height);
+  EXPECT_EQ(desc.Format, DXGI_FORMAT_B8G8R8A8_UNORM);
 }
 
 TEST(D3D11BackendTest, MakesADeviceAndAShareableTextureWithTheFixedDescription) {
@@ -57,6 +72,7 @@ TEST(D3D11BackendTest, MakesADeviceAndAShareableTextureWithTheFixedDescription) 
   } else {
     EXPECT_TRUE(shared);
     EXPECT_NE(handle, nullptr);
+    ExpectOpensOnASecondDevice(handle, 320, 200);
   }
 
   ComPtr<ID3D11Texture2D> refused;
@@ -89,12 +105,26 @@ class PluginOnD3D11Test : public ::testing::Test {
   std::unique_ptr<GpuTexturePlugin> plugin_;
 };
 
-TEST_F(PluginOnD3D11Test, CreateWithoutCallerHandleFailsUnderWineAndLeavesNothingAlive) {
-  if (!RunningUnderWine()) {
-    GTEST_SKIP() << "GetSharedHandle works on Windows itself";
-  }
+// Without a caller handle the plugin makes a texture of its own. Wine cannot
+// share it (E_NOTIMPL), so the call fails and releases what it made; on
+// Windows it succeeds and the handle it answers opens on another device.
+TEST_F(PluginOnD3D11Test, CreateWithoutCallerHandleSharesAnOwnTextureWhereThePlatformCan) {
   const Reply reply = channel_.Call(
       "create", Args({{"width", EncodableValue(256)}, {"height", EncodableValue(128)}}));
+  EXPECT_EQ(backend_.device_calls, 1);
+  EXPECT_EQ(backend_.texture_calls, 1);
+  EXPECT_EQ(backend_.handle_calls, 1);
+  if (!RunningUnderWine()) {
+    ASSERT_EQ(reply.kind, Reply::kSuccess) << reply.code << " " << reply.message;
+    EXPECT_EQ(std::get<int64_t>(*reply.Field("textureId")), 1);
+    const std::optional<uint64_t> handle = ParseHandleArgument(*reply.Field("sharedHandle"));
+    ASSERT_TRUE(handle.has_value()) << HandleText(reply);
+    EXPECT_NE(*handle, 0u);
+    EXPECT_EQ(registrar_.registrations(), 1);
+    ExpectOpensOnASecondDevice(reinterpret_cast<SharedHandle>(static_cast<uintptr_t>(*handle)), 256,
+                               128);
+    return;
+  }
   EXPECT_EQ(reply.kind, Reply::kError);
   EXPECT_EQ(reply.code, "texture_error");
   EXPECT_EQ(reply.message, "Failed to create shared texture");
@@ -102,9 +132,6 @@ TEST_F(PluginOnD3D11Test, CreateWithoutCallerHandleFailsUnderWineAndLeavesNothin
   EXPECT_EQ(registrar_.registrations(), 0);
   // A device and a texture were really made, and the record's end released
   // them: the references the test kept are the last ones.
-  EXPECT_EQ(backend_.device_calls, 1);
-  EXPECT_EQ(backend_.texture_calls, 1);
-  EXPECT_EQ(backend_.handle_calls, 1);
   EXPECT_EQ(backend_.last_texture.Reset(), 0u);
   EXPECT_EQ(backend_.last_device.Reset(), 0u);
   EXPECT_EQ(log_.Messages(), std::vector<std::string>{"HandleCreate begin"});

@@ -79,6 +79,10 @@ void ProduceFrame(FlutterDesktopEngine* engine) {
   }
 }
 
+void SetRepeatNextFrameCallback(bool repeat) {
+  Settings().repeat_next_frame_callback = repeat;
+}
+
 }  // namespace velora::standin
 
 using velora::standin::Settings;
@@ -159,7 +163,8 @@ FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int width,
   if (engine == nullptr) {
     return nullptr;
   }
-  if (Settings().refuse_view_controller) {
+  if (Settings().refuse_view_controller ||
+      (Settings().load_bundle && !Settings().load_bundle(engine))) {
     // The controller owned the engine from the call on; refusing ends it.
     ++Stats().controllers_refused;
     velora::standin::EndEngine(engine);

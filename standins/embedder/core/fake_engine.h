@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "flutter_windows.h"
+#include "standins/embedder/core/standin_export.h"
 
 struct FlutterDesktopPluginRegistrar {
   FlutterDesktopEngine* engine = nullptr;
@@ -95,6 +96,10 @@ struct EngineSettings {
   // once, so that a host that never empties its callable shows it.
   bool repeat_next_frame_callback = false;
   ViewPlatform* view_platform = nullptr;
+  // Runs as a controller is created, before its engine runs: loads what the
+  // engine is to run (the bundle); false refuses the controller. Empty
+  // accepts any bundle.
+  std::function<bool(FlutterDesktopEngine*)> load_bundle;
   // Runs on the platform thread right after a controller made its engine
   // run (the Windows shell starts the scenario there).
   std::function<void(FlutterDesktopEngine*)> on_engine_running;
@@ -115,14 +120,17 @@ struct EngineStats {
   std::vector<UINT> offered_messages;  // every top-level message offered
 };
 
-EngineStats& Stats();
+VELORA_STANDIN_EXPORT EngineStats& Stats();
 
 // The engine of the live view controller, or null.
-FlutterDesktopEngine* RunningEngine();
+VELORA_STANDIN_EXPORT FlutterDesktopEngine* RunningEngine();
 
 // Produces a frame: the first one after the controller's creation fires
 // the next-frame callback (once, unless repeat_next_frame_callback is set).
-void ProduceFrame(FlutterDesktopEngine* engine);
+VELORA_STANDIN_EXPORT void ProduceFrame(FlutterDesktopEngine* engine);
+
+// Sets repeat_next_frame_callback, for the app side in its own library.
+VELORA_STANDIN_EXPORT void SetRepeatNextFrameCallback(bool repeat);
 
 }  // namespace velora::standin
 
