@@ -179,7 +179,9 @@ bool LoadBundle(FlutterDesktopEngine* engine) {
   if (library == nullptr) {
     return Refuse("cannot load the AOT library", aot);
   }
-  const auto entry = reinterpret_cast<AppProgramEntry>(GetProcAddress(library, kAppProgramEntry));
+  // Through void*, as elsewhere: FARPROC and the entry's type differ.
+  const auto entry = reinterpret_cast<AppProgramEntry>(
+      reinterpret_cast<void*>(GetProcAddress(library, kAppProgramEntry)));
   if (entry == nullptr) {
     return Refuse("no application in the AOT library", aot);
   }
