@@ -10,6 +10,8 @@ set(CMAKE_C_COMPILER_TARGET ${triple})
 set(CMAKE_CXX_COMPILER_TARGET ${triple})
 set(CMAKE_AR llvm-ar-14)
 set(CMAKE_RANLIB llvm-ranlib-14)
+# The tests read export tables in GNU objdump's format.
+set(CMAKE_OBJDUMP x86_64-w64-mingw32-objdump)
 # Without a sysroot clang would take the machine's own /usr/include and
 # /usr/include/c++.
 set(CMAKE_SYSROOT /usr/x86_64-w64-mingw32)

@@ -10,8 +10,12 @@ if(NOT dump MATCHES "There is an export table")
   message(FATAL_ERROR "${BINARY} has no export table")
 endif()
 
-string(REGEX MATCH "Export Address Table[ \t]+([0-9a-fA-F]+)" _ "${dump}")
-math(EXPR address_count "0x${CMAKE_MATCH_1}")
+# Every address the table exports, as objdump lists it. Empty slots export
+# nothing and are not listed (lld starts the ordinals at 0 and leaves slot 0
+# empty; GNU ld starts them at 1).
+string(REGEX MATCHALL "\\[ *[0-9]+\\] \\+base\\[ *[0-9]+\\] +[0-9a-fA-F]+ (Export|Forwarder) RVA"
+       addresses "${dump}")
+list(LENGTH addresses address_count)
 
 # The names follow "[Ordinal/Name Pointer] Table" up to the first empty line.
 string(FIND "${dump}" "[Ordinal/Name Pointer] Table" at)
