@@ -58,8 +58,9 @@ void AppendLogLine(const char* path, unsigned long pid, unsigned long tid, const
   const std::string line = FormatLogLine(pid, tid, message);
   // Full sharing, as the C runtime's append mode would open it: other
   // writers, readers and a deletion of the log are never blocked.
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return;
   }
