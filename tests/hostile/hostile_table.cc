@@ -103,15 +103,54 @@ std::optional<std::string> ExpandHex(const std::string& text) {
 }
 
 bool HexMatches(const std::string& expected, const std::string& actual) {
-  if (expected.size() != actual.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < expected.size(); ++i) {
-    if (expected[i] != '.' && expected[i] != actual[i]) {
+  // Glob matching: after a mismatch, the last '*' seen takes one digit more.
+  constexpr size_t kNoStar = std::string::npos;
+  size_t e = 0;
+  size_t a = 0;
+  size_t star = kNoStar;
+  size_t star_taken_to = 0;
+  while (a < actual.size()) {
+    if (e < expected.size() && expected[e] == '*') {
+      star = e++;
+      star_taken_to = a;
+    } else if (e < expected.size() && (expected[e] == '.' || expected[e] == actual[a])) {
+      ++e;
+      ++a;
+    } else if (star != kNoStar) {
+      e = star + 1;
+      a = ++star_taken_to;
+    } else {
       return false;
     }
   }
-  return true;
+  while (e < expected.size() && expected[e] == '*') {
+    ++e;
+  }
+  return e == expected.size();
+}
+
+const char kOwnTextureRefused[] =
+    "01070d746578747572655f6572726f72"                    // "texture_error"
+    "071f4661696c656420746f2063726561746520736861726564"  // "Failed to create shared"
+    "207465787475726500";                                 // " texture", no details
+
+std::string OwnTextureCreatedAnswer(int64_t id) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string id_hex;
+  for (int i = 0; i < 8; ++i) {
+    const unsigned byte = (static_cast<uint64_t>(id) >> (8 * i)) & 0xff;
+    id_hex.push_back(kDigits[byte >> 4]);
+    id_hex.push_back(kDigits[byte & 15]);
+  }
+  // {"sharedHandle": "<digits>", "textureId": id}: the handle string's
+  // length and digits are the '*'.
+  return "000d02" "070c73686172656448616e646c65" "07*" "0709746578747572654964" "04" + id_hex;
+}
+
+std::vector<std::string> OwnTextureCreatedLog(int64_t id, int width, int height) {
+  return {"HandleCreate begin", "~HandleCreate done textureId=" + std::to_string(id) +
+                                    " handle=[1-9][0-9]* w=" + std::to_string(width) +
+                                    " h=" + std::to_string(height)};
 }
 
 std::string FirstDifference(const std::vector<std::string>& expected,

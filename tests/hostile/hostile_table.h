@@ -5,6 +5,7 @@
 #ifndef VELORA_TESTS_HOSTILE_HOSTILE_TABLE_H_
 #define VELORA_TESTS_HOSTILE_HOSTILE_TABLE_H_
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ struct HostileRow {
   // One scenario step: "send CHANNEL HEX" or "call CHANNEL METHOD [VALUE]".
   std::string step;
   // Hex of the reply; empty for the empty reply; '.' matches any digit.
+  // (Patterns made in code may also hold '*'; see HexMatches.)
   std::string answer;
   std::vector<std::string> stderr_lines;
   std::vector<std::string> run_log;
@@ -38,8 +40,17 @@ std::optional<std::vector<HostileRow>> ParseHostileTable(const std::string& text
 std::optional<std::string> ExpandHex(const std::string& text);
 
 // Whether `actual` (lower-case hex) matches `expected`, where '.' in
-// `expected` stands for any one digit.
+// `expected` stands for any one digit and '*' for any run of digits.
 bool HexMatches(const std::string& expected, const std::string& actual);
+
+// "create" of a texture of the host's own: Wine cannot share a Direct3D 11
+// texture (GetSharedHandle answers E_NOTIMPL), so there it answers
+// kOwnTextureRefused and logs only "HandleCreate begin"; Windows shares it.
+extern const char kOwnTextureRefused[];
+// The answer and the GPU log lines where it is shared under `id`: a handle
+// of digits nobody knows in advance, the size asked for.
+std::string OwnTextureCreatedAnswer(int64_t id);
+std::vector<std::string> OwnTextureCreatedLog(int64_t id, int width, int height);
 
 // The first difference between expected and actual lines, or "" when they
 // agree. An expected line starting with "~" is a regular expression (the
