@@ -81,6 +81,17 @@ VELORA_STANDIN_EXPORT std::optional<FlutterDesktopGpuSurfaceDescriptor> LastComp
     FlutterDesktopTextureRegistrarRef registrar,
     int64_t id);
 
+// A hold for tests: the compositor's next request stops after the host's
+// callback has returned and before the descriptor is read, until released.
+VELORA_STANDIN_EXPORT void HoldCompositorAfterNextCallback(
+    FlutterDesktopTextureRegistrarRef registrar);
+VELORA_STANDIN_EXPORT void WaitUntilCompositorHeld(FlutterDesktopTextureRegistrarRef registrar);
+VELORA_STANDIN_EXPORT void ReleaseCompositor(FlutterDesktopTextureRegistrarRef registrar);
+
+// Waits until the completion thread can go no further (all run, or one
+// waiting for requests in progress) and returns how many have not run.
+VELORA_STANDIN_EXPORT size_t CompletionsNotRun(FlutterDesktopTextureRegistrarRef registrar);
+
 // Blocks until every frame marked so far has been composed (or its texture
 // has gone).
 VELORA_STANDIN_EXPORT void WaitForCompositor(FlutterDesktopTextureRegistrarRef registrar);
