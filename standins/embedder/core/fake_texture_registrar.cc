@@ -332,7 +332,14 @@ int64_t FlutterDesktopTextureRegistrarRegisterExternalTexture(
   }
   auto texture = std::make_shared<velora::standin::Texture>();
   texture->info = *info;
-  texture_registrar->textures[id] = std::move(texture);
+  std::shared_ptr<velora::standin::Texture>& entry = texture_registrar->textures[id];
+  if (entry) {
+    // An id handed out again: what was registered under it may still be
+    // inside a callback, which the id's unregistration must wait for.
+    texture->replaced = std::move(entry->replaced);
+    texture->replaced.push_back(std::move(entry));
+  }
+  entry = std::move(texture);
   return id;
 }
 

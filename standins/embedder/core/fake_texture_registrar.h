@@ -8,8 +8,10 @@
 // - marking a frame succeeds for a registered id only, from any thread;
 // - unregistration removes the texture at once and calls its completion
 //   exactly once, later, on the registrar's own worker thread, and only after
-//   every descriptor or pixel-buffer request for that texture already in
-//   progress has returned (so the completion may free the source);
+//   every descriptor or pixel-buffer request for that id already in
+//   progress has returned, also one on a texture that a later registration
+//   under the same id replaced (so the completion may free every source
+//   registered under the id);
 // - with the compositor started, every marked frame of a GPU-surface texture
 //   is followed by a descriptor request on the compositor's own thread
 //   (marks that arrive while one is pending fold into it).
