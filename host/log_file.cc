@@ -56,19 +56,32 @@ std::string FormatLogLine(unsigned long pid, unsigned long tid, const char* mess
 #ifdef _WIN32
 namespace {
 
-// How long a writer waits for another to finish its line before writing
-// without the lock: a holder that never lets go (a process stopped in a
-// debugger between lock and unlock) must not stall the caller, which may be
-// the UI thread or a renderer's.
-constexpr ULONGLONG kLockWaitMilliseconds = 250;
+// How long a writer waits for the lock. A holder that never lets go (a
+// process stopped in a debugger between lock and unlock) must not stall the
+// caller, which may be the UI thread or a renderer's: after a quarter of a
+// second in which no writer got a line out, the line goes out without the
+// lock. While others do get theirs out the wait goes on, up to a cap, so
+// that busy writers do not push each other past the lock.
+constexpr ULONGLONG kStalledLockMilliseconds = 250;
+constexpr ULONGLONG kLongestLockWaitMilliseconds = 2000;
 
 bool LockForAppend(HANDLE file, OVERLAPPED* range) {
   const ULONGLONG start = GetTickCount64();
+  ULONGLONG progress_at = start;
+  LARGE_INTEGER seen_size = {};
+  (void)GetFileSizeEx(file, &seen_size);
   for (int attempt = 0;; ++attempt) {
     if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, range)) {
       return true;
     }
-    if (GetTickCount64() - start >= kLockWaitMilliseconds) {
+    const ULONGLONG now = GetTickCount64();
+    LARGE_INTEGER size = {};
+    if (GetFileSizeEx(file, &size) && size.QuadPart != seen_size.QuadPart) {
+      seen_size = size;
+      progress_at = now;
+    }
+    if (now - progress_at >= kStalledLockMilliseconds ||
+        now - start >= kLongestLockWaitMilliseconds) {
       return false;
     }
     // Lines take a fraction of a millisecond: yield first, then sleep.
