@@ -21,7 +21,7 @@ SCREEN="2560x1600x24"
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 PACKAGES=(
-  cmake make g++ python3
+  cmake make ninja-build g++ python3
   g++-mingw-w64-x86-64-posix
   wine wine64 xvfb xauth xdotool imagemagick
   googletest libgtest-dev libbenchmark-dev libmsgpack-cxx-dev

@@ -1,12 +1,21 @@
-# GoogleTest for both builds: the native build uses Debian's prebuilt library,
-# the cross build compiles the sources Debian ships under /usr/src/googletest.
+# GoogleTest for the builds with tests: the native build uses Debian's
+# prebuilt library, the Windows stand-in build compiles GoogleTest's sources
+# (Debian ships them under /usr/src/googletest). A build against a prebuilt
+# engine builds no test and does not include this file.
 include(GoogleTest)
 
 if(WIN32)
+  set(VELORA_GOOGLETEST_DIR /usr/src/googletest CACHE PATH
+      "GoogleTest's sources, compiled for the Windows tests of the stand-in build")
+  if(NOT EXISTS ${VELORA_GOOGLETEST_DIR}/CMakeLists.txt)
+    message(FATAL_ERROR "VELORA_GOOGLETEST_DIR (${VELORA_GOOGLETEST_DIR}) holds no GoogleTest "
+                        "sources; the Windows stand-in build needs them for its tests. "
+                        "A build against a prebuilt engine needs none: give its VELORA_* options.")
+  endif()
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_subdirectory(${VELORA_GOOGLETEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   set(VELORA_GTEST_MAIN gtest_main)
 else()
   find_package(GTest REQUIRED)
