@@ -5,10 +5,10 @@
 # switches keep-awake and always-on-top on (the platform thread's execution
 # state and the window's topmost style must follow), a screenshot must show
 # the test pattern inside the native video area with the interface strips
-# around it and both switches lit, a drag of the frame must bring the window
-# events in order, and a second launch with a file must be handed to the
-# demo (which turned single-instance mode on) and listed in its strip. The
-# last screenshot, with that event listed, goes to SCREENSHOT when given.
+# around it and both switches lit, a second launch with a file must be
+# handed to the demo (which turned single-instance mode on) and listed in
+# its strip, and a drag of the frame must bring the window events in order.
+# A screenshot with the second launch listed goes to SCREENSHOT when given.
 # Usage: demo_test.sh BIN_DIR [SCREENSHOT]
 bin=$1
 screenshot=${2:-}
@@ -76,19 +76,22 @@ lit() {  # lit NAME: the button's colour when it is on
 lit keepawake || fail "keep-awake button not lit"
 lit ontop || fail "always-on-top button not lit"
 
-# A frame drag: the window events, enter before exit.
-drag_caption 700
-wait_for "^host-send velora/window $exit_hex\$" 1 || fail "no exitSizeMove"
-events_in_order || fail "window events out of order"
-
 # A second launch with a file: handed to the demo, which lists it.
 (cd "$bin" && LC_ALL=C.UTF-8 wine explorer "/desktop=$desktop,2100x1320" velora.exe \
   'C:\Vidéos\Café — Film.mkv' </dev/null >"$work/second.out" 2>&1 &)
 wait_for "^host-send velora/window $second_hex" 1 || fail "the second launch was not handed over"
+film_hex=$(printf '%s' 'C:\Vidéos\Café — Film.mkv' | od -An -tx1 | tr -d ' \n')
+grep "^host-send velora/window $second_hex" "$transcript" | grep -q "$film_hex" ||
+  fail "the second launch's file did not arrive as its UTF-8"
 sleep 1
 if [ -n "$screenshot" ]; then
   import -window "$desk" "$screenshot" || fail "no screenshot"
 fi
+
+# A frame drag: the window events, enter before exit.
+drag_caption 700
+wait_for "^host-send velora/window $exit_hex\$" 1 || fail "no exitSizeMove"
+events_in_order || fail "window events out of order"
 
 for _ in $(seq 1 300); do
   grep -q 'host exited' "$work/run_host.out" 2>/dev/null && break
