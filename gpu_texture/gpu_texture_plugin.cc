@@ -147,7 +147,7 @@ const GpuTexturePlugin::Method GpuTexturePlugin::kMethods[] = {
 };
 
 void GpuTexturePlugin::OnMethodCall(const MethodCall& call, std::unique_ptr<MethodResult> result) {
-  const std::string& name = call.MethodName();
+  const std::string_view name = call.MethodName();
   for (const Method& method : kMethods) {
     if (name == method.name) {
       (this->*method.handle)(call.Arguments(), std::move(result));

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -66,7 +67,7 @@ class GpuTexturePlugin : public flutter::Plugin {
                      std::unique_ptr<MethodResult> result);
 
   struct Method {
-    const char* name;
+    std::string_view name;
     void (GpuTexturePlugin::*handle)(const flutter::EncodableValue* arguments,
                                      std::unique_ptr<MethodResult> result);
   };

@@ -1,5 +1,7 @@
 #include "window_channel/window_channel_handler.h"
 
+#include <string_view>
+
 #include "window/geometry.h"
 #include "window_channel/window_arguments.h"
 
@@ -152,7 +154,7 @@ void SetAlwaysOnTop(WindowChannelTarget& window,
 }
 
 struct Method {
-  const char* name;
+  std::string_view name;
   // `arguments` is null when the call's argument is not a map.
   void (*handle)(WindowChannelTarget& window, const EncodableValueMap* arguments, Result& result);
 };
@@ -178,7 +180,7 @@ constexpr Method kMethods[] = {
 void HandleWindowChannelCall(WindowChannelTarget& window,
                              const flutter::MethodCall<EncodableValue>& call,
                              std::unique_ptr<flutter::MethodResult<EncodableValue>> result) {
-  const std::string& name = call.MethodName();
+  const std::string_view name = call.MethodName();
   for (const Method& method : kMethods) {
     if (name == method.name) {
       method.handle(window, ArgumentMap(call.Arguments()), *result);

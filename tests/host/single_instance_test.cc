@@ -265,7 +265,7 @@ class SessionView : public InstanceRegistry {
 
 TEST(SingleInstanceRulesTest, HostsEnablingAtOnceEndWithOneServingAndEveryOtherLaunchDelivered) {
   constexpr int kHosts = 8;
-  constexpr int kRounds = 200;
+  constexpr int kRounds = 60;
   for (int round = 0; round < kRounds; ++round) {
     SCOPED_TRACE(round);
     Session session;
