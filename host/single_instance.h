@@ -40,7 +40,7 @@ struct SecondLaunch {
 
 // A command line holds at most 32767 UTF-16 units and so does a path: their
 // UTF-8 fits many times over. Larger hand-overs are refused unread.
-constexpr size_t kMaxSecondLaunchBytes = 1024 * 1024;
+constexpr size_t kMaxSecondLaunchBytes = size_t{1024} * 1024;
 
 // The standard message codec's bytes of
 // {"arguments": [...], "workingDirectory": "..."}.
