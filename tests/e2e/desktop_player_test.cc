@@ -213,7 +213,9 @@ TEST(SingleInstanceE2eTest, TwoLaunchesRacingEndWithOneWindowAndTheOthersArgumen
   }
 }
 
-TEST(KeepAwakeE2eTest, ThePlatformThreadHoldsTheStateWhileEnabledAndGivesItBack) {
+// Keep-awake, media keys and always-on-top in one run: steps 1 to 9, 10 to
+// 18 and 19 to 37 of the scenario.
+TEST(PlayerWindowE2eTest, KeepAwakeMediaKeysAndAlwaysOnTop) {
   const ScenarioRun run = RunScenario(
       "call velora/window setKeepAwake {\"enabled\": true}\n"                      // 1
       "execstate\n"                                                                // 2
@@ -224,16 +226,44 @@ TEST(KeepAwakeE2eTest, ThePlatformThreadHoldsTheStateWhileEnabledAndGivesItBack)
       "call velora/window setKeepAwake {\"enabled\": true, \"display\": 1}\n"      // 7
       "call velora/window setKeepAwake {\"display\": false}\n"                     // 8
       "execstate\n"                                                                // 9
+      "sendmsg 0x0319 0 0x000E0000\n"               // 10 play/pause, keyboard
+      "sendmsg 0x0319 0 0x802E0000\n"               // 11 play, mouse
+      "sendmsg 0x0319 0 0x102F0000\n"               // 12 pause, OEM
+      "sendmsg 0x0319 0 0x000D0000\n"               // 13 stop
+      "sendmsg 0x0319 0 0x000B0000\n"               // 14 next track
+      "childmsg FLUTTERVIEW 0x0319 0 0x000C0000\n"  // 15 previous track, through the view
+      "sendmsg 0x0319 0 0x000A0000\n"               // 16 volume up
+      "sendmsg 0x0319 0 0x00010000\n"               // 17 browser back
+      "childmsg FLUTTERVIEW 0x0319 0 0x00080000\n"  // 18 volume mute, through the view
+      "zorder\n"                                    // 19
+      "window\n"                                    // 20
+      "call velora/window setAlwaysOnTop {\"enabled\": true}\n"       // 21
+      "window\n"                                                      // 22
+      "zorder\n"                                                      // 23
+      "call velora/window toggleFullscreen\n"                         // 24
+      "zorder\n"                                                      // 25
+      "call velora/window toggleFullscreen\n"                         // 26
+      "window\n"                                                      // 27
+      "zorder\n"                                                      // 28
+      "call velora/window setAlwaysOnTop {\"enabled\": false}\n"      // 29
+      "window\n"                                                      // 30
+      "zorder\n"                                                      // 31
+      "call velora/window toggleFullscreen\n"                         // 32
+      "call velora/window setAlwaysOnTop {\"enabled\": true}\n"       // 33
+      "call velora/window toggleFullscreen\n"                         // 34
+      "zorder\n"                                                      // 35
+      "call velora/window setAlwaysOnTop {\"enabled\": \"false\"}\n"  // 36
+      "zorder\n"                                                      // 37
       "close\n");
   ASSERT_EQ(run.exit_code, 0);
+  const std::string invalid_enabled = "01" + std::string("0710") + HexOfText("invalid_argument") +
+                                      "0716" + HexOfText("enabled must be a bool") + "00";
+
+  // Keep-awake: the state the platform reports for the platform thread.
   for (int line : {1, 3, 5, 7}) {
     EXPECT_EQ(run.Response(line), kTrue) << line;
   }
-  EXPECT_EQ(run.Response(8),
-            "01"
-            "0710" +
-                HexOfText("invalid_argument") + "0716" + HexOfText("enabled must be a bool") +
-                "00");
+  EXPECT_EQ(run.Response(8), invalid_enabled);
   const std::vector<std::string> states = run.LinesStartingWith("execstate ");
   ASSERT_EQ(states.size(), 4u);
   auto thread = [](const std::string& line) { return line.substr(line.find("thread="), 17); };
@@ -251,78 +281,39 @@ TEST(KeepAwakeE2eTest, ThePlatformThreadHoldsTheStateWhileEnabledAndGivesItBack)
     ASSERT_NE(system, "none");
     EXPECT_EQ(std::stoul(system, nullptr, 16) & 0x3u, 0x3u) << states[0];
   }
-}
 
-TEST(MediaKeysE2eTest, MediaCommandsBecomeEventsAndOthersGoOnToTheSystem) {
-  const ScenarioRun run = RunScenario(
-      "sendmsg 0x0319 0 0x000E0000\n"               // 1 play/pause, keyboard
-      "sendmsg 0x0319 0 0x802E0000\n"               // 2 play, mouse
-      "sendmsg 0x0319 0 0x102F0000\n"               // 3 pause, OEM
-      "sendmsg 0x0319 0 0x000D0000\n"               // 4 stop
-      "sendmsg 0x0319 0 0x000B0000\n"               // 5 next track
-      "childmsg FLUTTERVIEW 0x0319 0 0x000C0000\n"  // 6 previous track, through the view
-      "sendmsg 0x0319 0 0x000A0000\n"               // 7 volume up
-      "sendmsg 0x0319 0 0x00010000\n"               // 8 browser back
-      "childmsg FLUTTERVIEW 0x0319 0 0x00080000\n"  // 9 volume mute, through the view
-      "close\n");
-  ASSERT_EQ(run.exit_code, 0);
-  // Handled: TRUE. (Through the view, the view's default handling passes it
-  // up and answers for itself; the event below shows it arrived.)
-  for (int line = 1; line <= 5; ++line) {
+  // Media keys: handled (TRUE) and sent as events; through the view, the
+  // view's default handling passes the command up and answers for itself.
+  for (int line = 10; line <= 14; ++line) {
     EXPECT_NE(run.IndexOf("result " + std::to_string(line) + " 1"), -1) << line;
   }
-  std::vector<std::string> expected;
+  std::vector<std::string> keys;
   for (const char* key : {"playPause", "play", "pause", "stop", "nextTrack", "previousTrack"}) {
-    expected.push_back(EventLine(MediaKeyEvent(key)));
+    keys.push_back(EventLine(MediaKeyEvent(key)));
   }
-  EXPECT_EQ(run.LinesStartingWith("host-send velora/window "), expected);
+  EXPECT_EQ(run.LinesStartingWith("host-send velora/window "), keys);
   if (test::RunningUnderWine()) {
-    // Wine's default handling of what is left answers 0.
-    for (int line = 7; line <= 8; ++line) {
-      EXPECT_NE(run.IndexOf("result " + std::to_string(line) + " 0"), -1) << line;
-    }
+    // Wine's default handling of the commands left to the system answers 0.
+    EXPECT_NE(run.IndexOf("result 16 0"), -1);
+    EXPECT_NE(run.IndexOf("result 17 0"), -1);
   }
-}
 
-TEST(AlwaysOnTopE2eTest, TopmostWithoutActivationOrResizeInAndOutOfFullScreen) {
-  const ScenarioRun run = RunScenario(
-      "zorder\n"                                                      // 1
-      "window\n"                                                      // 2
-      "call velora/window setAlwaysOnTop {\"enabled\": true}\n"       // 3
-      "window\n"                                                      // 4
-      "zorder\n"                                                      // 5
-      "call velora/window toggleFullscreen\n"                         // 6
-      "zorder\n"                                                      // 7
-      "call velora/window toggleFullscreen\n"                         // 8
-      "window\n"                                                      // 9
-      "zorder\n"                                                      // 10
-      "call velora/window setAlwaysOnTop {\"enabled\": false}\n"      // 11
-      "window\n"                                                      // 12
-      "zorder\n"                                                      // 13
-      "call velora/window toggleFullscreen\n"                         // 14
-      "call velora/window setAlwaysOnTop {\"enabled\": true}\n"       // 15
-      "call velora/window toggleFullscreen\n"                         // 16
-      "zorder\n"                                                      // 17
-      "call velora/window setAlwaysOnTop {\"enabled\": \"false\"}\n"  // 18
-      "zorder\n"                                                      // 19
-      "close\n");
-  ASSERT_EQ(run.exit_code, 0);
-  for (int line : {3, 6, 8, 11, 14, 15, 16}) {
+  // Always on top: the extended style and the z-order against a window of
+  // the app's own, which activated as it appeared and stays in front: the
+  // host is never activated.
+  for (int line : {21, 24, 26, 29, 32, 33, 34}) {
     EXPECT_EQ(run.Response(line), kTrue) << line;
   }
-  EXPECT_EQ(run.Response(18).substr(0, 4), "0107");
+  EXPECT_EQ(run.Response(36), invalid_enabled);
   const std::vector<std::string> orders = run.LinesStartingWith("zorder ");
   ASSERT_EQ(orders.size(), 7u);
   EXPECT_EQ(orders[0].substr(0, 30), "zorder topmost=0 above-probe=0");
-  // Topmost, and the probe (which activated when it appeared) stays in front:
-  // the host was not activated.
   EXPECT_EQ(orders[1], "zorder topmost=1 above-probe=1 foreground=probe");
   EXPECT_EQ(orders[2], "zorder topmost=1 above-probe=1 foreground=probe");  // full screen
   EXPECT_EQ(orders[3], "zorder topmost=1 above-probe=1 foreground=probe");  // and back
   EXPECT_EQ(orders[4], "zorder topmost=0 above-probe=0 foreground=probe");
   EXPECT_EQ(orders[5], "zorder topmost=1 above-probe=1 foreground=probe");  // set in full screen
   EXPECT_EQ(orders[6], "zorder topmost=1 above-probe=1 foreground=probe");  // bad call: kept
-
   const std::vector<std::string> windows = run.LinesStartingWith("window ");
   ASSERT_EQ(windows.size(), 4u);
   auto field = [](const std::string& line, const std::string& name) {
