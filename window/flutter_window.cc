@@ -42,6 +42,9 @@ bool FlutterWindow::OnCreated() {
   auto controller = std::make_unique<flutter::FlutterViewController>(
       ClampedWidthOf(frame), ClampedHeightOf(frame), bundle_);
   std::swap(view_controller_, controller);
+  // The channel is on the earlier engine's messenger: it goes first, and a
+  // refused controller leaves the window without one.
+  window_channel_.reset();
   controller.reset();  // an earlier controller goes after its replacement exists
   // The controller always has an engine; only the view can be missing, when
   // the embedder refused to create the controller.
@@ -89,6 +92,7 @@ void FlutterWindow::OnDestroying() {
     SetKeepAwake(false, false);
   }
   video_host_.Destroy();
+  window_channel_.reset();  // it lives on the engine's messenger
   if (view_controller_) {
     std::unique_ptr<flutter::FlutterViewController> controller = std::move(view_controller_);
     controller.reset();
