@@ -66,7 +66,7 @@ TEST(SessionInstancesTest, TheSessionObjectLastsWhileAnyHostHoldsIt) {
   }
 }
 
-TEST(SessionInstancesTest, AServingHostTakesWellFormedHandOversOnly) {
+TEST(SessionInstancesTest, AServingHostWithAHandlerTakesWellFormedHandOversOnly) {
   ASSERT_TRUE(NoOtherHostServes()) << "a player of this session serves; close it first";
   std::vector<SecondLaunch> received;
   std::atomic<bool> serving{false};
@@ -118,21 +118,18 @@ TEST(SessionInstancesTest, AServingHostTakesWellFormedHandOversOnly) {
   // Once it stopped serving, nobody takes a launch.
   EXPECT_EQ(launch.FindServingHost(), InstanceRegistry::kNoHost);
   EXPECT_EQ(HandOverToServingHost(launch, film), InstanceRegistry::kNoHost);
-}
 
-TEST(SessionInstancesTest, AHostWithoutAHandlerRefusesAndIsNotItsOwnTarget) {
-  ASSERT_TRUE(NoOtherHostServes()) << "a player of this session serves; close it first";
-  SessionInstances host;
-  host.StartServing();
-  // Its own window is never the serving host it looks for.
-  EXPECT_EQ(host.FindServingHost(), InstanceRegistry::kNoHost);
-  SessionInstances launch;
-  const InstanceRegistry::HostId server = launch.FindServingHost();
-  ASSERT_NE(server, InstanceRegistry::kNoHost);
-  // Same thread: the message is handled at once. No handler: refused.
-  EXPECT_FALSE(launch.Deliver(server, {{"a"}, "C:\\"}));
-  host.StopServing();
-  EXPECT_FALSE(host.IsServing());
+  // A host is never the serving host it looks for, and one without a
+  // handler refuses (same thread: the message is handled at once).
+  SessionInstances unready;
+  unready.StartServing();
+  EXPECT_EQ(unready.FindServingHost(), InstanceRegistry::kNoHost);
+  const InstanceRegistry::HostId bare = launch.FindServingHost();
+  ASSERT_NE(bare, InstanceRegistry::kNoHost);
+  EXPECT_FALSE(launch.Deliver(bare, film));
+  unready.StopServing();
+  EXPECT_FALSE(unready.IsServing());
+  EXPECT_EQ(launch.FindServingHost(), InstanceRegistry::kNoHost);
 }
 
 TEST(SessionInstancesTest, HostsEnablingAtOnceEndWithOneServingAndEveryLaunchDelivered) {
