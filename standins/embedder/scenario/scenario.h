@@ -22,6 +22,13 @@
 //   nexttextureid ID              the next texture registration returns ID (0: refused)
 //   frames ID COUNT               a renderer thread calls gpu_texture_mark_frame_available
 //                                 COUNT times with ID; the step waits for it
+//   gate NAME                     wait (at most 60 s) until the test opens the gate NAME,
+//                                 a named event Local\velora_gate_NAME
+//   zorder                        raise a window of the app's own above the others without
+//                                 activating it, then record whether the host's window
+//                                 still lies above it (topmost), and which was in front
+//   execstate                     record the platform thread's execution state and the
+//                                 system's; the end of the engine records the thread's again
 //
 // MSG, WPARAM and LPARAM are decimal or 0x-hexadecimal numbers.
 #ifndef VELORA_STANDINS_EMBEDDER_SCENARIO_SCENARIO_H_
@@ -53,12 +60,15 @@ struct ScenarioStep {
     kResources,
     kRefuseSends,
     kNextTextureId,
-    kFrames
+    kFrames,
+    kGate,
+    kZOrder,
+    kExecState
   };
   Kind kind = Kind::kWindow;
   int line = 0;
   std::string text;            // the step as written, for the transcript
-  std::string channel;         // call, send; the class for childmsg
+  std::string channel;         // call, send; the class for childmsg; the gate's name
   std::vector<uint8_t> bytes;  // the encoded message (call, send)
   uint32_t message = 0;        // post, sendmsg
   uint64_t wparam = 0;
