@@ -48,6 +48,7 @@ class AppSide : public AppProgram {
   void ScheduleNextStep(UINT milliseconds);
   HWND TopLevel() const;
   void RecordChildren();
+  void RecordMonitor();
   void RecordEngine();
 
   FlutterDesktopEngine* engine_ = nullptr;
