@@ -179,5 +179,5 @@ function(velora_add_test_kit)
             -DOUT_DIR=${CMAKE_BINARY_DIR} -DKIT_NAME=${kit_name}
             -P ${PROJECT_SOURCE_DIR}/scripts/packaging/make_test_kit.cmake
     COMMENT "Making the test kit ${kit_name}.zip")
-  add_dependencies(test_kit velora run_host ${test_targets})
+  add_dependencies(test_kit velora run_host time_limit ${test_targets})
 endfunction()

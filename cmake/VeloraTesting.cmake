@@ -22,12 +22,16 @@ else()
   set(VELORA_GTEST_MAIN GTest::gtest_main)
 endif()
 
-# velora_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...])
+# velora_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT SECONDS])
 # One binary per area; every TEST becomes its own CTest case. Windows binaries
 # run under Wine through the toolchain's emulator, so cases are listed from the
-# sources instead of by running the binary at build time.
+# sources instead of by running the binary at build time. TIMEOUT (default
+# 180) is each Windows case's time limit, under CTest and in the test kit.
 function(velora_add_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 180)
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} ${VELORA_GTEST_MAIN})
   if(WIN32)
@@ -38,12 +42,12 @@ function(velora_add_gtest name)
     # holding the run.
     if(tests)
       set_tests_properties(${tests} PROPERTIES PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test\\."
-                                               TIMEOUT 180)
+                                               TIMEOUT ${ARG_TIMEOUT})
       # The same cases, one process each, go into the test kit for Windows.
       foreach(test IN LISTS tests)
         string(LENGTH "${name}." prefix_length)
         string(SUBSTRING "${test}" ${prefix_length} -1 filter)
-        set_property(GLOBAL APPEND PROPERTY VELORA_KIT_CASES "${name}.exe ${filter}")
+        set_property(GLOBAL APPEND PROPERTY VELORA_KIT_CASES "${name}.exe ${filter} ${ARG_TIMEOUT}")
       endforeach()
       set_property(GLOBAL APPEND PROPERTY VELORA_KIT_TARGETS ${name})
       # The label lets the test command run them once, through the kit.

@@ -277,6 +277,9 @@ void AppSide::RunStep(const ScenarioStep& step) {
     case ScenarioStep::Kind::kChildren:
       RecordChildren();
       break;
+    case ScenarioStep::Kind::kMonitor:
+      RecordMonitor();
+      break;
     case ScenarioStep::Kind::kEngine:
       RecordEngine();
       break;
@@ -365,6 +368,22 @@ void AppSide::RecordChildren() {
                   rect.bottom - rect.top));
   }
   Record(Format("children %d", index));
+}
+
+// What the host's geometry rests on, read inside the host's process (its
+// DPI awareness, not the test's): the monitor's rectangle and work area, the
+// DPI the host is given for it, and the largest window the platform allows.
+void AppSide::RecordMonitor() {
+  const HMONITOR monitor = MonitorFromWindow(TopLevel(), MONITOR_DEFAULTTONEAREST);
+  MONITORINFO info = {};
+  info.cbSize = sizeof info;
+  GetMonitorInfoW(monitor, &info);
+  const RECT& rect = info.rcMonitor;
+  const RECT& work = info.rcWork;
+  Record(Format("monitor rect=%ld,%ld,%ld,%ld work=%ld,%ld,%ld,%ld dpi=%u maxtrack=%dx%d",
+                rect.left, rect.top, rect.right, rect.bottom, work.left, work.top, work.right,
+                work.bottom, FlutterDesktopGetDpiForMonitor(monitor),
+                GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)));
 }
 
 void AppSide::RecordEngine() {

@@ -48,6 +48,7 @@ class AppSide : public AppProgram {
   void ScheduleNextStep(UINT milliseconds);
   HWND TopLevel() const;
   void RecordChildren();
+  void RecordMonitor();
   void RecordEngine();
   // Whether a gate step may go on: opened, or waited for long enough.
   bool GatePassed(const ScenarioStep& step);

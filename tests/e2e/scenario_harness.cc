@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -156,6 +157,24 @@ ScenarioRun RunScenario(const std::string& scenario,
                         const std::wstring& arguments,
                         unsigned long timeout_ms) {
   return ScenarioProcess(scenario, environment, arguments).Finish(timeout_ms);
+}
+
+std::string MonitorRecord::RectText() const {
+  return std::to_string(left) + "," + std::to_string(top) + "," + std::to_string(right) + "," +
+         std::to_string(bottom);
+}
+
+MonitorRecord ScenarioRun::Monitor() const {
+  MonitorRecord record;
+  const std::vector<std::string> lines = LinesStartingWith("monitor ");
+  record.recorded =
+      !lines.empty() &&
+      std::sscanf(lines[0].c_str(),
+                  "monitor rect=%ld,%ld,%ld,%ld work=%ld,%ld,%ld,%ld dpi=%u maxtrack=%ldx%ld",
+                  &record.left, &record.top, &record.right, &record.bottom, &record.work_left,
+                  &record.work_top, &record.work_right, &record.work_bottom, &record.dpi,
+                  &record.max_track_width, &record.max_track_height) == 11;
+  return record;
 }
 
 std::string HexOfText(const std::string& text) {

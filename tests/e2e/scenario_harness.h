@@ -16,6 +16,21 @@
 
 namespace velora::test {
 
+// A "monitor" step's line: the host's monitor as the host's own process sees
+// it (its DPI awareness, not the test's), so that no case assumes a screen.
+struct MonitorRecord {
+  bool recorded = false;
+  long left = 0, top = 0, right = 0, bottom = 0;
+  long work_left = 0, work_top = 0, work_right = 0, work_bottom = 0;
+  unsigned dpi = 0;  // as the host is given it
+  long max_track_width = 0, max_track_height = 0;
+
+  long work_width() const { return work_right - work_left; }
+  long work_height() const { return work_bottom - work_top; }
+  // "L,T,R,B", as the "window" step writes a rectangle.
+  std::string RectText() const;
+};
+
 struct ScenarioRun {
   long exit_code = -1;
   unsigned long pid = 0;
@@ -31,6 +46,8 @@ struct ScenarioRun {
   std::vector<std::string> LinesStartingWith(const std::string& prefix) const;
   // Index of the first transcript line equal to `line`, or -1.
   int IndexOf(const std::string& line) const;
+  // The first "monitor" step's record.
+  MonitorRecord Monitor() const;
 };
 
 // A run the test paces: the host starts at construction, the test watches

@@ -140,6 +140,8 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string* error)
       step.kind = ScenarioStep::Kind::kWindow;
     } else if (verb == "children") {
       step.kind = ScenarioStep::Kind::kChildren;
+    } else if (verb == "monitor") {
+      step.kind = ScenarioStep::Kind::kMonitor;
     } else if (verb == "engine") {
       step.kind = ScenarioStep::Kind::kEngine;
     } else if (verb == "frame") {

@@ -9,6 +9,7 @@
 //   sleep MS                      let the message loop run for MS milliseconds
 //   window                        record the top-level window's state
 //   children                      record its child windows, topmost first
+//   monitor                       record the monitor nearest to it, as the host sees it
 //   engine                        record what the engine received and counted
 //   frame                         produce the first frame (with "noframe")
 //   noframe                       (first line) the app does not render by itself
@@ -53,6 +54,7 @@ struct ScenarioStep {
     kSleep,
     kWindow,
     kChildren,
+    kMonitor,
     kEngine,
     kFrame,
     kClose,
