@@ -34,7 +34,7 @@ std::vector<std::string> CrLfLines(const std::string& text) {
 }
 
 TEST(CrashReportE2eTest, AFaultLeavesOnlyTheLatestReportAndEndsWithoutADialog) {
-  const std::string path = test::TempFilePath("velora_crash.txt");
+  const std::string path = test::TempFilePath("velora_crash.txt").string();
   DeleteFileA(path.c_str());
   for (int run_number = 0; run_number < 2; ++run_number) {
     SCOPED_TRACE(run_number);
