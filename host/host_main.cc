@@ -88,7 +88,7 @@ bool HandedToServingHost(SessionInstances& instances, const std::vector<std::str
 
 int RunHost() {
   // First of all, so that every later fault leaves a report.
-  SetUnhandledExceptionFilter(WriteCrashReport);
+  InstallCrashFilter();
   ApplyConsoleRule(SystemConsole());
   // Held for as long as this host runs: it tells installers that one does.
   SessionInstances instances;
