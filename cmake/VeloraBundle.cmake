@@ -131,7 +131,8 @@ function(velora_bundle_install_and_package)
   foreach(library IN LISTS VELORA_PREBUILT_LIBRARIES)
     install(FILES $<TARGET_FILE:${library}> DESTINATION .)
   endforeach()
-  install(DIRECTORY ${data_dir}/ DESTINATION data)
+  # The linker's PDB of app.so (clang builds) goes into the symbols zip.
+  install(DIRECTORY ${data_dir}/ DESTINATION data PATTERN "*.pdb" EXCLUDE)
   if(MSVC)
     # An MSVC build imports the Visual C++ runtime (VCRUNTIME140.dll,
     # VCRUNTIME140_1.dll, MSVCP140.dll), which a clean PC does not have:

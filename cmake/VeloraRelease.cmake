@@ -16,13 +16,12 @@
 # velora_split_debug_info(<target>...)
 # For the binaries of the bundle (DWARF builds): at every link the debug
 # information and the symbol table move into bin/symbols/<binary's
-# name>.debug; the binary keeps a debug link to it and its build id. Wine's
-# dbghelp fails while it writes a dump on the DWARF 4 of a module, in the
-# binary or in a debug file it finds through the link beside it, and on a
-# module's symbol table (Windows' dbghelp reads neither):
-# in a folder of their own, debuggers are pointed at them and dbghelp never
-# finds them. Packaging takes them into the symbols zip. Called in each
-# target's own folder.
+# name>.debug, matched to the binary by its build id. No debug link: while
+# it writes a dump, Wine 8's dbghelp faults on a module's DWARF 4, on its
+# symbol table, and (a heap overrun, once module paths are about 90
+# characters long) on a .gnu_debuglink section; Windows' dbghelp reads none
+# of them. Debuggers are pointed at the folder. Packaging takes the files
+# into the symbols zip. Called in each target's own folder.
 set(VELORA_SYMBOLS_OUTPUT_DIR ${VELORA_OUTPUT_DIR}/symbols)
 function(velora_split_debug_info)
   if(NOT VELORA_SYMBOLS_FORMAT STREQUAL "dwarf")
@@ -34,7 +33,7 @@ function(velora_split_debug_info)
     set(debug ${VELORA_SYMBOLS_OUTPUT_DIR}/$<TARGET_FILE_NAME:${target}>.debug)
     add_custom_command(TARGET ${target} POST_BUILD
       COMMAND ${CMAKE_OBJCOPY} --only-keep-debug ${binary} ${debug}
-      COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=${debug} ${binary}
+      COMMAND ${CMAKE_OBJCOPY} --strip-all ${binary}
       VERBATIM)
   endforeach()
 endfunction()

@@ -23,7 +23,7 @@ foreach(binary IN LISTS CPACK_VELORA_OWN_BINARIES)
   get_filename_component(name "${binary}" NAME)
   if(CPACK_VELORA_SYMBOLS_FORMAT STREQUAL "dwarf")
     # The build stripped the binary and split its debug information off
-    # (velora_split_debug_info); the debug link and the build id stay.
+    # (velora_split_debug_info); the build id stays.
     set(debug "${CPACK_VELORA_SYMBOLS_DIR}/symbols/${name}.debug")
     if(NOT EXISTS "${debug}")
       message(FATAL_ERROR "release_binaries: no ${debug}")

@@ -19,14 +19,10 @@ top=$(basename "$zip" .zip)
 objdump=x86_64-w64-mingw32-objdump
 nm=x86_64-w64-mingw32-nm
 
-# A short folder: Wine 8's dbghelp faults inside MiniDumpWriteDump (heap
-# checks in ntdll) when module paths reach about 90 characters, as here
-# under the work folder; the filter then keeps the report and ends the
-# process without a dump. Windows' dbghelp has no such limit.
-mkdir "$work/u" "$work/symbols"
-(cd "$work/u" && unzip -q "$zip")
+mkdir "$work/unzipped" "$work/symbols"
+(cd "$work/unzipped" && unzip -q "$zip")
 (cd "$work/symbols" && unzip -q "$symbols_zip")
-bundle=$work/u/$top
+bundle=$work/unzipped/$top
 shipped="velora.exe flutter_windows.dll desktop_drop_plugin.dll texture_rgba_renderer_plugin.dll data/app.so"
 for binary in $shipped; do
   name=$(basename "$binary")
