@@ -1,6 +1,8 @@
-// The console of debug runs: a run under a debugger without a parent
-// console gets a console of its own, and the standard streams (the C
-// runtime's, the library's and the engine's) are pointed at it.
+// The console of the host: a run started from a console writes its
+// diagnostics there, and a run under a debugger without a parent console
+// gets a console of its own. The standard streams (the C runtime's, the
+// library's and the engine's) are pointed at the console, except those a
+// redirection has already connected.
 #ifndef VELORA_HOST_DEBUG_CONSOLE_H_
 #define VELORA_HOST_DEBUG_CONSOLE_H_
 
@@ -14,6 +16,11 @@ class ConsolePlatform {
   virtual bool AttachParentConsole() = 0;
   virtual bool DebuggerPresent() = 0;
   virtual bool AllocateConsole() = 0;
+  // Whether the C stream has a file or device behind it (a redirection, or
+  // handles inherited at start-up); a GUI process started from a console
+  // has none, even after attaching to it.
+  virtual bool StdoutConnected() = 0;
+  virtual bool StderrConnected() = 0;
   // Reopen the C stream on "CONOUT$" with mode "w"; true on success.
   virtual bool ReopenStdout() = 0;
   virtual bool ReopenStderr() = 0;
@@ -23,8 +30,9 @@ class ConsolePlatform {
   virtual void ResyncEngineStreams() = 0;
 };
 
-// Start-up's console rule: attach to the parent's console; only when that
-// fails and a debugger is present, open a console of our own.
+// Start-up's console rule: attach to the parent's console and point the
+// streams that are not connected at it; only when attaching fails and a
+// debugger is present, open a console of our own.
 void ApplyConsoleRule(ConsolePlatform& platform);
 
 void OpenDebugConsole(ConsolePlatform& platform);

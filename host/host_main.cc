@@ -90,6 +90,8 @@ int RunHost() {
   // First of all, so that every later fault leaves a report.
   InstallCrashFilter();
   ApplyConsoleRule(SystemConsole());
+  // Before this run's first line, so the logs do not grow for ever.
+  RotateLogs();
   // Held for as long as this host runs: it tells installers that one does.
   SessionInstances instances;
   std::vector<std::string> arguments = CollectCommandLineArguments();

@@ -9,27 +9,13 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
-#include <pthread.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #endif
 
 namespace velora {
-
-bool BuildLogPath(const char* temp_dir, const char* file_name, char (&out)[kLogPathCapacity]) {
-  out[0] = '\0';
-  if (temp_dir == nullptr || file_name == nullptr) {
-    return false;
-  }
-  const std::size_t dir_len = std::strlen(temp_dir);
-  const std::size_t name_len = std::strlen(file_name);
-  if (dir_len >= kLogPathCapacity || name_len >= kLogPathCapacity - dir_len) {
-    return false;
-  }
-  std::memcpy(out, temp_dir, dir_len);
-  std::memcpy(out + dir_len, file_name, name_len + 1);
-  return true;
-}
 
 std::string FormatLogLine(unsigned long pid, unsigned long tid, const char* message) {
   char prefix[64];
@@ -93,26 +79,55 @@ bool LockForAppend(HANDLE file, OVERLAPPED* range) {
   }
 }
 
+// Full sharing, as the C runtime's append mode would open it: other
+// writers, readers, a rename and a deletion of the log are never blocked.
+HANDLE OpenShared(const wchar_t* path, DWORD disposition) {
+  return CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Seeking to the end and writing are two steps, so concurrent writers
+// (threads, or other instances of the program) take turns on a lock of one
+// byte far past any data; it goes with the handle at the latest.
+OVERLAPPED LockRange() {
+  OVERLAPPED range = {};
+  range.Offset = 0xFFFFFFFFu;
+  range.OffsetHigh = 0x7FFFFFFFu;
+  return range;
+}
+
+// Whether the open `file` is still the one named `path` (another start-up
+// may have renamed it meanwhile).
+bool StillNamed(HANDLE file, const wchar_t* path) {
+  HANDLE named = CreateFileW(path, FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (named == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION held = {};
+  BY_HANDLE_FILE_INFORMATION found = {};
+  const bool same = GetFileInformationByHandle(file, &held) != 0 &&
+                    GetFileInformationByHandle(named, &found) != 0 &&
+                    held.dwVolumeSerialNumber == found.dwVolumeSerialNumber &&
+                    held.nFileIndexHigh == found.nFileIndexHigh &&
+                    held.nFileIndexLow == found.nFileIndexLow;
+  CloseHandle(named);
+  return same;
+}
+
 }  // namespace
 
-void AppendLogLine(const char* path, unsigned long pid, unsigned long tid, const char* message) {
+void AppendLogLine(const wchar_t* path, unsigned long pid, unsigned long tid,
+                   const char* message) {
   const std::string line = FormatLogLine(pid, tid, message);
-  // Full sharing, as the C runtime's append mode would open it: other
-  // writers, readers and a deletion of the log are never blocked.
-  HANDLE file =
-      CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = OpenShared(path, OPEN_ALWAYS);
   if (file == INVALID_HANDLE_VALUE) {
     return;
   }
-  // Seeking to the end and writing are two steps, so concurrent writers
-  // (threads, or other instances of the program) take turns on a lock of one
-  // byte far past any data; it is held for the seek and the single write of
-  // the whole line, and goes with the handle at the latest. Past a bounded
-  // wait the line is written without it.
-  OVERLAPPED lock_range = {};
-  lock_range.Offset = 0xFFFFFFFFu;
-  lock_range.OffsetHigh = 0x7FFFFFFFu;
+  // The lock is held for the seek and the single write of the whole line;
+  // past a bounded wait the line is written without it.
+  OVERLAPPED lock_range = LockRange();
   const bool locked = LockForAppend(file, &lock_range);
   LARGE_INTEGER end = {};
   if (SetFilePointerEx(file, end, nullptr, FILE_END)) {
@@ -123,6 +138,28 @@ void AppendLogLine(const char* path, unsigned long pid, unsigned long tid, const
     (void)UnlockFileEx(file, 0, 1, 0, &lock_range);
   }
   CloseHandle(file);
+}
+
+bool RotateLogFile(const wchar_t* path, const wchar_t* old_path, std::uint64_t limit_bytes) {
+  HANDLE file = OpenShared(path, OPEN_EXISTING);
+  if (file == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  // Under the writers' lock no line is half written, and a second start-up
+  // waits here until this one has renamed the log; it then finds its handle
+  // on the old generation and leaves it.
+  OVERLAPPED lock_range = LockRange();
+  bool rotated = false;
+  if (LockForAppend(file, &lock_range)) {
+    LARGE_INTEGER size = {};
+    if (GetFileSizeEx(file, &size) && static_cast<std::uint64_t>(size.QuadPart) > limit_bytes &&
+        StillNamed(file, path)) {
+      rotated = MoveFileExW(path, old_path, MOVEFILE_REPLACE_EXISTING) != 0;
+    }
+    (void)UnlockFileEx(file, 0, 1, 0, &lock_range);
+  }
+  CloseHandle(file);
+  return rotated;
 }
 #else
 void AppendLogLine(const char* path, unsigned long pid, unsigned long tid, const char* message) {
@@ -135,39 +172,82 @@ void AppendLogLine(const char* path, unsigned long pid, unsigned long tid, const
   (void)!write(file, line.data(), line.size());
   close(file);
 }
+
+bool RotateLogFile(const char* path, const char* old_path, std::uint64_t limit_bytes) {
+  const int file = open(path, O_RDONLY | O_CLOEXEC);
+  if (file < 0) {
+    return false;
+  }
+  // Appends need no lock here; the lock keeps a second start-up from
+  // renaming the next log over this generation.
+  bool rotated = false;
+  if (flock(file, LOCK_EX) == 0) {
+    struct stat held = {};
+    struct stat named = {};
+    if (fstat(file, &held) == 0 && stat(path, &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino && static_cast<std::uint64_t>(held.st_size) > limit_bytes) {
+      rotated = std::rename(path, old_path) == 0;
+    }
+    (void)flock(file, LOCK_UN);
+  }
+  close(file);
+  return rotated;
+}
 #endif
 
 namespace {
 
-void WriteLog(const char* file_name, const char* message) {
-  char temp_dir[kLogPathCapacity] = {};
+// The path of a log in this process's temporary directory; false (nothing
+// to write) when there is no such directory or the path does not fit.
+bool TempLogPath(const char* file_name, LogPathChar (&path)[kLogPathCapacity]) {
+  LogPathChar temp_dir[kLogPathCapacity] = {};
 #ifdef _WIN32
-  const DWORD length = GetTempPathA(kLogPathCapacity, temp_dir);
+  const DWORD length = GetTempPathW(kLogPathCapacity, temp_dir);
   if (length == 0 || length >= kLogPathCapacity) {
-    return;
+    return false;
   }
-  // Thread first, then process, as the platform calls are ordered.
-  const unsigned long tid = GetCurrentThreadId();
-  const unsigned long pid = GetCurrentProcessId();
 #else
   const char* tmp = std::getenv("TMPDIR");  // NOLINT(concurrency-mt-unsafe): no setenv here
   if (tmp == nullptr || *tmp == '\0') {
     tmp = "/tmp";
   }
   if (std::snprintf(temp_dir, sizeof temp_dir, "%s/", tmp) >= static_cast<int>(sizeof temp_dir)) {
+    return false;
+  }
+#endif
+  return BuildLogPath(temp_dir, file_name, path);
+}
+
+void WriteLog(const char* file_name, const char* message) {
+  LogPathChar path[kLogPathCapacity];
+  if (!TempLogPath(file_name, path)) {
     return;
   }
+#ifdef _WIN32
+  // Thread first, then process, as the platform calls are ordered.
+  const unsigned long tid = GetCurrentThreadId();
+  const unsigned long pid = GetCurrentProcessId();
+#else
   const unsigned long tid = static_cast<unsigned long>(syscall(SYS_gettid));
   const unsigned long pid = static_cast<unsigned long>(getpid());
 #endif
-  char path[kLogPathCapacity];
-  if (!BuildLogPath(temp_dir, file_name, path)) {
-    return;
-  }
   AppendLogLine(path, pid, tid, message);
 }
 
+void RotateLog(const char* file_name, const char* old_file_name) {
+  LogPathChar path[kLogPathCapacity];
+  LogPathChar old_path[kLogPathCapacity];
+  if (TempLogPath(file_name, path) && TempLogPath(old_file_name, old_path)) {
+    (void)RotateLogFile(path, old_path, kLogRotationBytes);
+  }
+}
+
 }  // namespace
+
+void RotateLogs() {
+  RotateLog(kRunLogFileName, kRunLogOldFileName);
+  RotateLog(kGpuPluginLogFileName, kGpuPluginLogOldFileName);
+}
 
 void WriteRunLog(const char* message) {
   WriteLog(kRunLogFileName, message);

@@ -76,18 +76,24 @@ bool Win32Window::CreateTopLevel(const std::wstring& title, const Point& origin,
 
   TopLevelClassRegistry& registry = ClassRegistry();
   if (!registry.registered) {
-    WNDCLASSW window_class = {};
+    WNDCLASSEXW window_class = {};
+    window_class.cbSize = sizeof window_class;
     window_class.style = 0;
     window_class.lpfnWndProc = TopLevelWndProc;
     window_class.cbClsExtra = 0;
     window_class.cbWndExtra = 0;
     window_class.hInstance = GetModuleHandleW(nullptr);
     window_class.hIcon = LoadIconW(window_class.hInstance, MAKEINTRESOURCEW(kAppIconResourceId));
+    // The caption and the taskbar take the image drawn for their size, not
+    // one the system shrinks from the large icon.
+    window_class.hIconSm = static_cast<HICON>(
+        LoadImageW(window_class.hInstance, MAKEINTRESOURCEW(kAppIconResourceId), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     window_class.hbrBackground = BlackBrush();
     window_class.lpszMenuName = nullptr;
     window_class.lpszClassName = kTopLevelClassName;
-    (void)RegisterClassW(&window_class);  // a failure shows as a failed CreateWindowExW
+    (void)RegisterClassExW(&window_class);  // a failure shows as a failed CreateWindowExW
     registry.registered = true;
   }
 

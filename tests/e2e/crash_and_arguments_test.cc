@@ -223,8 +223,8 @@ void WriteStaleFile(const std::string& path) {
 const std::string kAccessViolationLine = "EXCEPTION code=0xc0000005 addr=0000000000001000";
 
 TEST(CrashReportE2eTest, AFaultLeavesOnlyTheLatestReportAndDumpAndEndsWithoutADialog) {
-  const std::string path = test::TempFilePath("velora_crash.txt");
-  const std::string dump_path = test::TempFilePath("velora_crash.dmp");
+  const std::string path = test::TempFilePath("velora_crash.txt").string();
+  const std::string dump_path = test::TempFilePath("velora_crash.dmp").string();
   DeleteFileA(path.c_str());
   DeleteFileA(dump_path.c_str());
   for (int run_number = 0; run_number < 2; ++run_number) {
@@ -294,8 +294,8 @@ class CurrentDirectoryFirst {
 // never loaded, even where the search order puts the current directory
 // before the system folder: its DllMain would leave a marker there.
 TEST(CrashReportE2eTest, NoDumpCostsNothingOfTheReportAndNoLookAlikeDbghelpIsLoaded) {
-  const std::string path = test::TempFilePath("velora_crash.txt");
-  const std::string dump_path = test::TempFilePath("velora_crash.dmp");
+  const std::string path = test::TempFilePath("velora_crash.txt").string();
+  const std::string dump_path = test::TempFilePath("velora_crash.dmp").string();
   DeleteFileA(dump_path.c_str());
   ASSERT_TRUE(CreateDirectoryA(dump_path.c_str(), nullptr));
   WriteStaleFile(path);
@@ -333,8 +333,8 @@ TEST(CrashReportE2eTest, NoDumpCostsNothingOfTheReportAndNoLookAlikeDbghelpIsLoa
 // The stack the filter keeps at start-up lets it report a stack overflow,
 // and the dump is written beside the report.
 TEST(CrashReportE2eTest, AStackOverflowLeavesAReportAndADump) {
-  const std::string path = test::TempFilePath("velora_crash.txt");
-  const std::string dump_path = test::TempFilePath("velora_crash.dmp");
+  const std::string path = test::TempFilePath("velora_crash.txt").string();
+  const std::string dump_path = test::TempFilePath("velora_crash.dmp").string();
   DeleteFileA(path.c_str());
   DeleteFileA(dump_path.c_str());
   const ScenarioRun run = RunScenario("overflow\n");

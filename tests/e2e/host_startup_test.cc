@@ -5,12 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "host/log_file.h"
 #include "tests/e2e/scenario_harness.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/win_test_support.h"
 
 namespace velora {
@@ -142,13 +147,80 @@ TEST(HostStartupTest, ScaledMonitorsKeepTheClientWithinTheTwoTruncations) {
   }
 }
 
-TEST(HostStartupTest, RunLogAppendsAcrossRuns) {
-  const std::string before = test::ReadBinaryFile(test::TempFilePath(kRunLogFileName));
-  const ScenarioRun run = RunScenario("close\n");
+// Appends filler to a log in the temporary directory until it is larger
+// than the rotation limit; returns its whole content.
+std::string GrowPastTheRotationLimit(const char* file_name) {
+  const std::string filler(1000, 'f');
+  const std::filesystem::path path = test::TempFilePath(file_name);
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    for (std::uint64_t written = 0; written <= kLogRotationBytes; written += filler.size() + 2) {
+      out << "[pid=1 tid=1] " << filler << "\r\n";
+    }
+  }
+  return test::ReadBinaryFile(path);
+}
+
+// Earlier lines stay across runs; a start-up that finds a log larger than
+// the limit moves it, byte for byte, to the old generation (replacing an
+// older one) and starts a new log with its own lines. A GPU texture makes
+// the plugin log write too.
+TEST(HostStartupTest, RunLogAppendsAcrossRunsUntilItIsLarge) {
+  const char* scenario = "call velora/gpu_texture create {\"sharedHandle\": \"5\"}\nclose\n";
+  {
+    const test::LogMark mark = test::MarkLog(kRunLogFileName);
+    const std::string before = test::ReadBinaryFile(test::TempFilePath(kRunLogFileName));
+    const ScenarioRun run = RunScenario(scenario);
+    EXPECT_EQ(run.exit_code, 0);
+    // In the log, or in its old generation when an earlier test left it large.
+    const std::string after = test::ReadBinaryFile(test::TempFilePath(
+        test::RotatedSince(kRunLogFileName, mark) ? kRunLogOldFileName : kRunLogFileName));
+    ASSERT_GE(after.size(), before.size());
+    EXPECT_EQ(after.compare(0, before.size(), before), 0);
+    EXPECT_FALSE(run.run_log.empty());
+  }
+  for (int start_up = 0; start_up < 2; ++start_up) {
+    SCOPED_TRACE(start_up == 0 ? "first rotation" : "replacing the old generation");
+    const std::string large_run = GrowPastTheRotationLimit(kRunLogFileName);
+    const std::string large_gpu = GrowPastTheRotationLimit(kGpuPluginLogFileName);
+    const ScenarioRun run = RunScenario(scenario);
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_TRUE(test::ReadBinaryFile(test::TempFilePath(kRunLogOldFileName)) == large_run);
+    EXPECT_TRUE(test::ReadBinaryFile(test::TempFilePath(kGpuPluginLogOldFileName)) == large_gpu);
+    // The new logs hold this run's lines only, each whole.
+    for (const char* name : {kRunLogFileName, kGpuPluginLogFileName}) {
+      const std::string fresh = test::ReadBinaryFile(test::TempFilePath(name));
+      const std::vector<std::string> lines = test::LogLinesIn(fresh, run.pid);
+      EXPECT_FALSE(lines.empty()) << name;
+      EXPECT_EQ(static_cast<size_t>(std::count(fresh.begin(), fresh.end(), '\n')), lines.size())
+          << name;
+    }
+    EXPECT_EQ(run.run_log.front(), "entering message loop");
+    EXPECT_EQ(run.gpu_log.front(), "HandleCreate begin");
+  }
+}
+
+// A profile whose temporary folder the ANSI code page cannot spell: both
+// logs are written there, every line whole.
+TEST(HostStartupTest, LogsInATemporaryFolderOutsideTheAnsiCodePage) {
+  test::TempDir dir;
+  const std::wstring folder = test::ForeignScriptFolderIn(dir.folder());
+  const test::TempVariables temp(folder);
+  const ScenarioRun run =
+      RunScenario("call velora/gpu_texture create {\"sharedHandle\": \"5\"}\nclose\n");
   EXPECT_EQ(run.exit_code, 0);
-  const std::string after = test::ReadBinaryFile(test::TempFilePath(kRunLogFileName));
-  ASSERT_GT(after.size(), before.size());
-  EXPECT_EQ(after.compare(0, before.size(), before), 0);
+  for (const char* name : {kRunLogFileName, kGpuPluginLogFileName}) {
+    const std::string content =
+        test::ReadBinaryFile(folder + std::wstring(name, name + std::strlen(name)));
+    EXPECT_EQ(static_cast<size_t>(std::count(content.begin(), content.end(), '\n')),
+              test::LogLinesIn(content, run.pid).size())
+        << name;
+  }
+  ASSERT_FALSE(run.run_log.empty());
+  EXPECT_EQ(run.run_log.front(), "entering message loop");
+  EXPECT_EQ(run.run_log.back(), "message loop exited");
+  ASSERT_FALSE(run.gpu_log.empty());
+  EXPECT_EQ(run.gpu_log.front(), "HandleCreate begin");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tools/host_process.h"
 
@@ -38,17 +39,31 @@ class ExecutableImage {
   HMODULE module_ = nullptr;
 };
 
-TEST(ResourcesTest, IconGroupHoldsOneHundredPixelThirtyTwoBitImage) {
+// An image drawn for each size the shell and the window frame use (the small
+// icon at 100 % and 150 %, the large one, Explorer's views), 32 bits each.
+TEST(ResourcesTest, IconGroupHoldsAThirtyTwoBitImageForEverySizeInUse) {
   ExecutableImage image;
   ASSERT_NE(image.get(), nullptr);
   const std::string group = image.Resource(MAKEINTRESOURCEW(14), MAKEINTRESOURCEW(101));
   // GRPICONDIR: reserved, type 1, count; then 14-byte entries.
-  ASSERT_GE(group.size(), 6u + 14u);
-  EXPECT_EQ(static_cast<unsigned char>(group[2]), 1);    // an icon
-  EXPECT_EQ(static_cast<unsigned char>(group[4]), 1);    // one image
-  EXPECT_EQ(static_cast<unsigned char>(group[6]), 100);  // width
-  EXPECT_EQ(static_cast<unsigned char>(group[7]), 100);  // height
-  EXPECT_EQ(static_cast<unsigned char>(group[12]), 32);  // bits per pixel
+  ASSERT_GE(group.size(), 6u);
+  EXPECT_EQ(static_cast<unsigned char>(group[2]), 1);  // an icon
+  const int count = static_cast<unsigned char>(group[4]);
+  ASSERT_EQ(group.size(), 6u + 14u * count);
+  std::vector<int> sizes;
+  for (int i = 0; i < count; ++i) {
+    const char* entry = group.data() + 6 + 14 * i;
+    const int width = static_cast<unsigned char>(entry[0]);
+    EXPECT_EQ(static_cast<unsigned char>(entry[1]), width);        // square
+    EXPECT_EQ(static_cast<unsigned char>(entry[6]), 32) << width;  // bits per pixel
+    sizes.push_back(width == 0 ? 256 : width);
+    // Each image loads at its own size.
+    const HICON icon = static_cast<HICON>(
+        LoadImageW(image.get(), MAKEINTRESOURCEW(101), IMAGE_ICON, sizes.back(), sizes.back(), 0));
+    EXPECT_NE(icon, nullptr) << sizes.back();
+    DestroyIcon(icon);
+  }
+  EXPECT_EQ(sizes, (std::vector<int>{16, 24, 32, 48, 256}));
   // The window class loads it the same way.
   EXPECT_NE(LoadIconW(image.get(), MAKEINTRESOURCEW(101)), nullptr);
 }

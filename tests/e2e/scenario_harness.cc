@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -21,8 +22,10 @@ std::wstring UniqueTempPath(const wchar_t* suffix) {
          std::to_wstring(counter++) + suffix;
 }
 
-std::string Narrow(const std::wstring& wide) {
-  return std::string(wide.begin(), wide.end());  // temp paths here are ASCII
+// As the Dart side gets a path: UTF-8 (the temporary folder may be outside
+// the ANSI code page).
+std::string Utf8(const std::wstring& wide) {
+  return std::filesystem::path(wide).u8string();
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -78,7 +81,7 @@ ScenarioProcess::ScenarioProcess(const std::string& scenario,
       transcript_path_(UniqueTempPath(L".txt")),
       stderr_path_(UniqueTempPath(L".err")) {
   {
-    std::ofstream out(Narrow(scenario_path_), std::ios::binary);
+    std::ofstream out(std::filesystem::path(scenario_path_), std::ios::binary);
     out << scenario;
   }
   std::wstring command =
@@ -87,8 +90,8 @@ ScenarioProcess::ScenarioProcess(const std::string& scenario,
     command += L" " + arguments;
   }
   // Process ids are reused across runs: only what this run appends counts.
-  run_log_offset_ = ReadBinaryFile(TempFilePath(kRunLogFileName)).size();
-  gpu_log_offset_ = ReadBinaryFile(TempFilePath(kGpuPluginLogFileName)).size();
+  run_log_mark_ = MarkLog(kRunLogFileName);
+  gpu_log_mark_ = MarkLog(kGpuPluginLogFileName);
   host_ =
       std::make_unique<tools::HostProcess>(command, environment, stderr_path_, working_directory);
 }
@@ -101,13 +104,13 @@ ScenarioProcess::~ScenarioProcess() {
 }
 
 std::vector<std::string> ScenarioProcess::HarnessArguments() const {
-  return {"--scenario=" + Narrow(scenario_path_), "--transcript=" + Narrow(transcript_path_)};
+  return {"--scenario=" + Utf8(scenario_path_), "--transcript=" + Utf8(transcript_path_)};
 }
 
 bool ScenarioProcess::WaitForLine(const std::string& prefix, unsigned long timeout_ms) const {
   const ULONGLONG deadline = GetTickCount64() + timeout_ms;
   do {
-    for (const std::string& line : SplitLines(ReadBinaryFile(Narrow(transcript_path_)))) {
+    for (const std::string& line : SplitLines(ReadBinaryFile(transcript_path_))) {
       if (line.compare(0, prefix.size(), prefix) == 0) {
         return true;
       }
@@ -131,10 +134,10 @@ ScenarioRun ScenarioProcess::Finish(unsigned long timeout_ms) {
   run.pid = host_->pid();
   run.exit_code = host_->WaitForExit(timeout_ms);
   host_.reset();
-  run.transcript = SplitLines(ReadBinaryFile(Narrow(transcript_path_)));
-  run.stderr_text = ReadBinaryFile(Narrow(stderr_path_));
-  run.run_log = LogLinesOf(kRunLogFileName, run.pid, run_log_offset_);
-  run.gpu_log = LogLinesOf(kGpuPluginLogFileName, run.pid, gpu_log_offset_);
+  run.transcript = SplitLines(ReadBinaryFile(transcript_path_));
+  run.stderr_text = ReadBinaryFile(stderr_path_);
+  run.run_log = LogLinesOf(kRunLogFileName, run.pid, run_log_mark_);
+  run.gpu_log = LogLinesOf(kGpuPluginLogFileName, run.pid, gpu_log_mark_);
   return run;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/win_test_support.h"
 #include "tools/host_process.h"
 
 namespace velora::test {
@@ -77,8 +78,8 @@ class ScenarioProcess {
   std::wstring scenario_path_;
   std::wstring transcript_path_;
   std::wstring stderr_path_;
-  size_t run_log_offset_ = 0;
-  size_t gpu_log_offset_ = 0;
+  LogMark run_log_mark_;
+  LogMark gpu_log_mark_;
   std::unique_ptr<tools::HostProcess> host_;
 };
 

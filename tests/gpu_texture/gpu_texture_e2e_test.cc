@@ -58,11 +58,11 @@ struct GpuLogLine {
   std::string message;
 };
 
-// The GPU log lines `pid` appended after `offset`, with their thread ids.
-std::vector<GpuLogLine> GpuLogOf(unsigned long pid, size_t offset) {
-  const std::string text = ReadBinaryFile(TempFilePath(kGpuPluginLogFileName));
+// The GPU log lines `pid` appended after `mark`, with their thread ids.
+std::vector<GpuLogLine> GpuLogOf(unsigned long pid, const LogMark& mark) {
+  const std::string text = LogSince(kGpuPluginLogFileName, mark);
   std::vector<GpuLogLine> lines;
-  size_t at = offset;
+  size_t at = 0;
   while (at < text.size()) {
     size_t end = text.find("\r\n", at);
     if (end == std::string::npos) {
@@ -81,12 +81,12 @@ std::vector<GpuLogLine> GpuLogOf(unsigned long pid, size_t offset) {
   return lines;
 }
 
-size_t GpuLogSize() {
-  return ReadBinaryFile(TempFilePath(kGpuPluginLogFileName)).size();
+LogMark GpuLogEnd() {
+  return MarkLog(kGpuPluginLogFileName);
 }
 
 TEST(GpuTextureEndToEndTest, MethodTableOnTheWire) {
-  const size_t log_offset = GpuLogSize();
+  const LogMark log_mark = GpuLogEnd();
   const ScenarioRun run = RunScenario(
       "call velora/window isFullscreen\n"                            // 1: see OwnTextures...
       "call velora/gpu_texture create {\"sharedHandle\": \"77\"}\n"  // 2
@@ -135,7 +135,7 @@ TEST(GpuTextureEndToEndTest, MethodTableOnTheWire) {
 
   // Defaults and ignored kinds show in the sizes the log records.
   std::vector<std::string> messages;
-  for (const GpuLogLine& line : GpuLogOf(run.pid, log_offset)) {
+  for (const GpuLogLine& line : GpuLogOf(run.pid, log_mark)) {
     messages.push_back(line.message);
   }
   const std::vector<std::string> expected = {
@@ -164,14 +164,14 @@ TEST(GpuTextureEndToEndTest, MethodTableOnTheWire) {
 // the handle answered is the one the log records; elsewhere (Wine's DXGI
 // answers E_NOTIMPL) they fail.
 TEST(GpuTextureEndToEndTest, OwnTexturesWhereThePlatformCanShareThem) {
-  const size_t log_offset = GpuLogSize();
+  const LogMark log_mark = GpuLogEnd();
   const ScenarioRun run = RunScenario(
       "call velora/gpu_texture create\n"                              // 1
       "call velora/gpu_texture create {\"sharedHandle\": \"abc\"}\n"  // 2
       "close\n");
   ASSERT_EQ(run.exit_code, 0) << run.stderr_text;
   std::vector<std::string> messages;
-  for (const GpuLogLine& line : GpuLogOf(run.pid, log_offset)) {
+  for (const GpuLogLine& line : GpuLogOf(run.pid, log_mark)) {
     messages.push_back(line.message);
   }
   if (!PlatformSharesTextures()) {
@@ -193,7 +193,7 @@ TEST(GpuTextureEndToEndTest, OwnTexturesWhereThePlatformCanShareThem) {
 }
 
 TEST(GpuTextureEndToEndTest, FramesFromTheRenderersThreadAreLoggedOnTheCadence) {
-  const size_t log_offset = GpuLogSize();
+  const LogMark log_mark = GpuLogEnd();
   const ScenarioRun run = RunScenario(
       "frames 1 5\n"                                                   // 1: no plugin texture yet
       "call velora/gpu_texture create {\"sharedHandle\": \"1234\"}\n"  // 2
@@ -203,7 +203,7 @@ TEST(GpuTextureEndToEndTest, FramesFromTheRenderersThreadAreLoggedOnTheCadence) 
   ASSERT_EQ(run.exit_code, 0) << run.stderr_text;
   EXPECT_EQ(run.Response(2), Created(1, "1234"));
 
-  const std::vector<GpuLogLine> lines = GpuLogOf(run.pid, log_offset);
+  const std::vector<GpuLogLine> lines = GpuLogOf(run.pid, log_mark);
   unsigned long platform_tid = 0;
   for (const GpuLogLine& line : lines) {
     if (line.message == "HandleCreate begin") {

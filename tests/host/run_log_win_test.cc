@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -18,50 +20,49 @@
 namespace velora {
 namespace {
 
-class TempVariables {
- public:
-  explicit TempVariables(const std::string& value) {
-    Save("TMP", tmp_);
-    Save("TEMP", temp_);
-    SetEnvironmentVariableA("TMP", value.c_str());
-    SetEnvironmentVariableA("TEMP", value.c_str());
-  }
-  ~TempVariables() {
-    SetEnvironmentVariableA("TMP", tmp_.c_str());
-    SetEnvironmentVariableA("TEMP", temp_.c_str());
-  }
+using test::TempVariables;
 
- private:
-  static void Save(const char* name, std::string& out) {
-    char buffer[1024] = {};
-    GetEnvironmentVariableA(name, buffer, sizeof buffer);
-    out = buffer;
-  }
-  std::string tmp_;
-  std::string temp_;
-};
+std::wstring ForeignScriptFolder(const test::TempDir& dir) {
+  return test::ForeignScriptFolderIn(dir.folder());
+}
 
 TEST(RunLogWinTest, WritesCrLfLinesWithThisProcessAndThread) {
-  WriteRunLog("first line");
-  WriteRunLog(nullptr);
-  WriteGpuPluginLog("gpu line");
-  const auto run = test::LogLinesOf(kRunLogFileName, GetCurrentProcessId());
-  ASSERT_GE(run.size(), 2u);
-  EXPECT_EQ(run[run.size() - 2], "first line");
-  EXPECT_EQ(run.back(), "(null)");
-  const auto gpu = test::LogLinesOf(kGpuPluginLogFileName, GetCurrentProcessId());
-  ASSERT_FALSE(gpu.empty());
-  EXPECT_EQ(gpu.back(), "gpu line");
+  test::TempDir dir;
+  for (const bool foreign : {false, true}) {
+    SCOPED_TRACE(foreign ? "temporary folder outside the ANSI code page" : "temporary folder");
+    std::unique_ptr<TempVariables> temp;
+    if (foreign) {
+      temp = std::make_unique<TempVariables>(ForeignScriptFolder(dir));
+    }
+    WriteRunLog("first line");
+    WriteRunLog(nullptr);
+    WriteGpuPluginLog("gpu line");
+    const auto run = test::LogLinesOf(kRunLogFileName, GetCurrentProcessId());
+    ASSERT_GE(run.size(), 2u);
+    EXPECT_EQ(run[run.size() - 2], "first line");
+    EXPECT_EQ(run.back(), "(null)");
+    const auto gpu = test::LogLinesOf(kGpuPluginLogFileName, GetCurrentProcessId());
+    ASSERT_FALSE(gpu.empty());
+    EXPECT_EQ(gpu.back(), "gpu line");
 
-  const std::string content = test::ReadBinaryFile(test::TempFilePath(kRunLogFileName));
-  const std::string expected = "[pid=" + std::to_string(GetCurrentProcessId()) +
-                               " tid=" + std::to_string(GetCurrentThreadId()) + "] (null)\r\n";
-  ASSERT_GE(content.size(), expected.size());
-  EXPECT_EQ(content.substr(content.size() - expected.size()), expected);
+    const std::string content = test::ReadBinaryFile(test::TempFilePath(kRunLogFileName));
+    const std::string expected = "[pid=" + std::to_string(GetCurrentProcessId()) +
+                                 " tid=" + std::to_string(GetCurrentThreadId()) + "] (null)\r\n";
+    ASSERT_GE(content.size(), expected.size());
+    EXPECT_EQ(content.substr(content.size() - expected.size()), expected);
+    if (foreign) {
+      // Exactly this test's lines, in the folder named: nothing went to a
+      // name with substitutes in it.
+      EXPECT_EQ(run, (std::vector<std::string>{"first line", "(null)"}));
+      EXPECT_EQ(test::ReadBinaryFile(ForeignScriptFolder(dir) + L"velora_gpu_texture_plugin.log"),
+                "[pid=" + std::to_string(GetCurrentProcessId()) +
+                    " tid=" + std::to_string(GetCurrentThreadId()) + "] gpu line\r\n");
+    }
+  }
 }
 
 TEST(RunLogWinTest, TemporaryPathsThatDoNotFitDropTheLine) {
-  const std::string real_log = test::TempFilePath(kRunLogFileName);
+  const std::filesystem::path real_log = test::TempFilePath(kRunLogFileName);
   const std::string before = test::ReadBinaryFile(real_log);
 
   // A directory that fits on its own but not with the file name, and one
@@ -107,42 +108,12 @@ HANDLE StartWriter(const std::string& tag, int threads, int lines) {
   return process.hProcess;
 }
 
-// Threads of this process and two other processes append to one run log at
-// once: every line arrives whole, exactly once, with its CR LF.
-TEST(RunLogWinTest, ConcurrentWritersInSeveralProcessesLoseNoLine) {
-  constexpr int kThreads = 4;
-  constexpr int kLines = 3000;
-  test::TempDir dir;
-  TempVariables temp(dir.path() + "\\");
-
-  std::vector<HANDLE> writers;
-  for (const char* tag : {"b", "c"}) {
-    HANDLE writer = StartWriter(tag, kThreads, kLines);
-    ASSERT_NE(writer, nullptr) << tag;
-    writers.push_back(writer);
-  }
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([t] {
-      for (int n = 0; n < kLines; ++n) {
-        const std::string message =
-            "writer a thread " + std::to_string(t) + " line " + std::to_string(n);
-        WriteRunLog(message.c_str());
-      }
-    });
-  }
-  for (std::thread& thread : threads) {
-    thread.join();
-  }
-  for (HANDLE writer : writers) {
-    EXPECT_EQ(WaitForSingleObject(writer, 120000), WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(writer, &code);
-    EXPECT_EQ(code, 0u);
-    CloseHandle(writer);
-  }
-
-  const std::string content = test::ReadBinaryFile(dir.path() + "\\" + kRunLogFileName);
+// Counts the lines "[pid=P tid=T] writer W thread N line M" of `content`:
+// every one of writers x threads x lines must be there exactly once, whole.
+void ExpectEveryLineOnce(const std::string& content,
+                         const std::vector<std::string>& writers,
+                         int threads,
+                         int lines) {
   std::map<std::string, int> seen;
   int malformed = 0;
   size_t start = 0;
@@ -154,7 +125,6 @@ TEST(RunLogWinTest, ConcurrentWritersInSeveralProcessesLoseNoLine) {
     }
     const std::string line = content.substr(start, end - start);
     start = end + 2;
-    // "[pid=P tid=T] writer W thread N line M"
     std::istringstream fields(line);
     std::string pid, tid, word, writer, thread_word, line_word;
     int thread = -1, number = -1;
@@ -170,11 +140,10 @@ TEST(RunLogWinTest, ConcurrentWritersInSeveralProcessesLoseNoLine) {
   EXPECT_EQ(malformed, 0);
   int missing = 0;
   int repeated = 0;
-  for (const char* writer : {"a", "b", "c"}) {
-    for (int t = 0; t < kThreads; ++t) {
-      for (int n = 0; n < kLines; ++n) {
-        auto found = seen.find(std::string(writer) + " " + std::to_string(t) + " " +
-                               std::to_string(n));
+  for (const std::string& writer : writers) {
+    for (int t = 0; t < threads; ++t) {
+      for (int n = 0; n < lines; ++n) {
+        auto found = seen.find(writer + " " + std::to_string(t) + " " + std::to_string(n));
         if (found == seen.end()) {
           ++missing;
         } else if (found->second != 1) {
@@ -185,7 +154,72 @@ TEST(RunLogWinTest, ConcurrentWritersInSeveralProcessesLoseNoLine) {
   }
   EXPECT_EQ(missing, 0);
   EXPECT_EQ(repeated, 0);
-  EXPECT_EQ(seen.size(), static_cast<size_t>(3 * kThreads * kLines));
+  EXPECT_EQ(seen.size(), writers.size() * threads * lines);
+}
+
+// Threads of this process and two other processes append to one run log at
+// once: every line arrives whole, exactly once, with its CR LF. In the second
+// run the log is in a folder outside the ANSI code page and is moved to its
+// old generation while they append (as a host starting meanwhile would):
+// the two generations together still hold every line once.
+TEST(RunLogWinTest, ConcurrentWritersInSeveralProcessesLoseNoLine) {
+  constexpr int kThreads = 4;
+  for (const bool rotate : {false, true}) {
+    SCOPED_TRACE(rotate ? "rotated while they append" : "appended");
+    // Half as many lines with the rename: the rename comes after a quarter.
+    const int lines = rotate ? 1500 : 3000;
+    test::TempDir dir;
+    const std::wstring folder = rotate ? ForeignScriptFolder(dir) : dir.folder().wstring() + L"\\";
+    TempVariables temp(folder);
+    const std::wstring log = folder + L"velora_runner.log";
+    const std::wstring old = folder + L"velora_runner.old.log";
+
+    std::vector<HANDLE> writers;
+    for (const char* tag : {"b", "c"}) {
+      HANDLE writer = StartWriter(tag, kThreads, lines);
+      ASSERT_NE(writer, nullptr) << tag;
+      writers.push_back(writer);
+    }
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([t, lines] {
+        for (int n = 0; n < lines; ++n) {
+          const std::string message =
+              "writer a thread " + std::to_string(t) + " line " + std::to_string(n);
+          WriteRunLog(message.c_str());
+        }
+      });
+    }
+    if (rotate) {
+      // A few thousand lines in: well before the last of the 18,000.
+      WIN32_FILE_ATTRIBUTE_DATA info = {};
+      while (!GetFileAttributesExW(log.c_str(), GetFileExInfoStandard, &info) ||
+             info.nFileSizeLow < 200000) {
+        Sleep(1);
+      }
+      EXPECT_TRUE(RotateLogFile(log.c_str(), old.c_str(), 0));
+    }
+    for (std::thread& thread : threads) {
+      thread.join();
+    }
+    for (HANDLE writer : writers) {
+      EXPECT_EQ(WaitForSingleObject(writer, 120000), WAIT_OBJECT_0);
+      DWORD code = 1;
+      GetExitCodeProcess(writer, &code);
+      EXPECT_EQ(code, 0u);
+      CloseHandle(writer);
+    }
+
+    const std::string older = test::ReadBinaryFile(old);
+    const std::string newer = test::ReadBinaryFile(log);
+    if (rotate) {
+      EXPECT_GE(older.size(), 200000u);
+      EXPECT_FALSE(newer.empty()) << "the writers had finished before the rename";
+    } else {
+      EXPECT_TRUE(older.empty());
+    }
+    ExpectEveryLineOnce(older + newer, {"a", "b", "c"}, kThreads, lines);
+  }
 }
 
 // Another writer holds the lock byte and never lets go (a process stopped in
@@ -200,9 +234,9 @@ TEST(RunLogWinTest, ALockThatIsNeverReleasedDelaysALineOnlyBriefly) {
   range.OffsetHigh = 0x7FFFFFFFu;
   for (const char* name : {kRunLogFileName, kGpuPluginLogFileName}) {
     const std::string path = dir.path() + "\\" + name;
-    HANDLE holder =
-        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE holder = CreateFileA(path.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE) << name;
     ASSERT_TRUE(LockFileEx(holder, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &range)) << name;
     holders.push_back(holder);

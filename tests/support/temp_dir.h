@@ -27,6 +27,8 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   std::string path() const { return path_.string(); }
+  // The same as the platform's own path (wide on Windows).
+  const std::filesystem::path& folder() const { return path_; }
 
  private:
   std::filesystem::path path_;

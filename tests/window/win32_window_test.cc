@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/log_file.h"
@@ -72,6 +73,62 @@ int32_t OddAtMost(int32_t wanted, int32_t largest) {
   return wanted <= largest ? wanted : largest - (largest % 2 == 0 ? 1 : 0);
 }
 
+// The `pixels`-wide image of icon group 101 of this binary as drawn: the
+// bottom-up BGRA rows of its 32-bit DIB ("" when there is none).
+std::string DrawnIconBits(int pixels) {
+  const HMODULE self = GetModuleHandleW(nullptr);
+  const HRSRC group_info =
+      FindResourceW(self, MAKEINTRESOURCEW(kAppIconResourceId), MAKEINTRESOURCEW(14));
+  if (group_info == nullptr) {
+    return {};
+  }
+  const auto* group = static_cast<const BYTE*>(LockResource(LoadResource(self, group_info)));
+  const int count = group[4] | (group[5] << 8);
+  for (int i = 0; i < count; ++i) {
+    const BYTE* entry = group + 6 + 14 * i;  // GRPICONDIRENTRY
+    if (entry[0] != pixels || entry[1] != pixels) {
+      continue;
+    }
+    const HRSRC info =
+        FindResourceW(self, MAKEINTRESOURCEW(entry[12] | (entry[13] << 8)), MAKEINTRESOURCEW(3));
+    const auto* dib = static_cast<const BYTE*>(LockResource(LoadResource(self, info)));
+    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(dib);
+    if (header->biSize != sizeof(BITMAPINFOHEADER) || header->biBitCount != 32) {
+      return {};
+    }
+    return std::string(reinterpret_cast<const char*>(dib + header->biSize),
+                       static_cast<size_t>(pixels) * pixels * 4);
+  }
+  return {};
+}
+
+// An icon's colour bits in the same form, and its size.
+std::string IconBits(HICON icon, int* width, int* height) {
+  ICONINFO info = {};
+  if (icon == nullptr || !GetIconInfo(icon, &info)) {
+    return {};
+  }
+  BITMAP bitmap = {};
+  GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+  *width = bitmap.bmWidth;
+  *height = bitmap.bmHeight;
+  BITMAPINFO format = {};
+  format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  format.bmiHeader.biWidth = bitmap.bmWidth;
+  format.bmiHeader.biHeight = bitmap.bmHeight;  // bottom-up
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  format.bmiHeader.biCompression = BI_RGB;
+  std::string bits(static_cast<size_t>(bitmap.bmWidth) * bitmap.bmHeight * 4, '\0');
+  const HDC screen = GetDC(nullptr);
+  GetDIBits(screen, info.hbmColor, 0, static_cast<UINT>(bitmap.bmHeight), bits.data(), &format,
+            DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return bits;
+}
+
 TEST(Win32WindowTest, CreatesAHiddenDarkWindowAtScaledLogicalGeometry) {
   DpiOverride dpi("144");
   const Size largest = LargestLogicalClient(1.5);
@@ -103,8 +160,22 @@ TEST(Win32WindowTest, CreatesAHiddenDarkWindowAtScaledLogicalGeometry) {
   EXPECT_EQ(outer.left, 30);
   EXPECT_EQ(outer.top, 45);
 
-  // The class icon is resource 101 of the executable (absent from a test
-  // binary, so only the black background and arrow cursor are checked).
+  // The class icons are the images of icon 101 drawn for their sizes, the
+  // small one too (not shrunk from the large one).
+  for (const auto& [index, metric] :
+       {std::pair{GCLP_HICON, SM_CXICON}, std::pair{GCLP_HICONSM, SM_CXSMICON}}) {
+    SCOPED_TRACE(index == GCLP_HICON ? "large icon" : "small icon");
+    const int pixels = GetSystemMetrics(metric);
+    int width = 0;
+    int height = 0;
+    const std::string bits =
+        IconBits(reinterpret_cast<HICON>(GetClassLongPtrW(hwnd, index)), &width, &height);
+    EXPECT_EQ(width, pixels);
+    EXPECT_EQ(height, pixels);
+    const std::string drawn = DrawnIconBits(pixels);
+    ASSERT_FALSE(drawn.empty()) << "icon 101 has no " << pixels << "-pixel image";
+    EXPECT_TRUE(bits == drawn);
+  }
   EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrW(hwnd, GCLP_HBRBACKGROUND)),
             static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   EXPECT_EQ(reinterpret_cast<HCURSOR>(GetClassLongPtrW(hwnd, GCLP_HCURSOR)),

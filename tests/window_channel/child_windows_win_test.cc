@@ -12,12 +12,12 @@
 namespace velora {
 namespace {
 
-std::vector<std::string> NewRunLogLines(size_t offset) {
-  return test::LogLinesOf(kRunLogFileName, GetCurrentProcessId(), offset);
+std::vector<std::string> NewRunLogLines(const test::LogMark& mark) {
+  return test::LogLinesOf(kRunLogFileName, GetCurrentProcessId(), mark);
 }
 
-size_t RunLogSize() {
-  return test::ReadBinaryFile(test::TempFilePath(kRunLogFileName)).size();
+test::LogMark RunLogEnd() {
+  return test::MarkLog(kRunLogFileName);
 }
 
 HWND Child(HWND parent, const wchar_t* class_name, DWORD visible, int x, int y, int w, int h) {
@@ -28,7 +28,7 @@ HWND Child(HWND parent, const wchar_t* class_name, DWORD visible, int x, int y, 
 TEST(ChildWindowsWinTest, ListsTopmostFirstWithTagsAndAtMostTwelve) {
   const HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300,
                                       nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-  size_t offset = RunLogSize();
+  test::LogMark offset = RunLogEnd();
   LogChildWindows(nullptr, nullptr, nullptr, "nothing");
   LogChildWindows(parent, nullptr, nullptr, "WM_EXITSIZEMOVE");
   EXPECT_EQ(NewRunLogLines(offset), std::vector<std::string>{"child_windows (WM_EXITSIZEMOVE):"});
@@ -36,7 +36,7 @@ TEST(ChildWindowsWinTest, ListsTopmostFirstWithTagsAndAtMostTwelve) {
   const HWND view = Child(parent, L"STATIC", WS_VISIBLE, 0, 0, 400, 300);
   const HWND host = Child(parent, L"BUTTON", 0, 0, 40, 200, 100);  // hidden
   SetWindowPos(host, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  offset = RunLogSize();
+  offset = RunLogEnd();
   LogChildWindows(parent, view, host, nullptr);
   const std::vector<std::string> lines = NewRunLogLines(offset);
   ASSERT_EQ(lines.size(), 3u);
@@ -51,7 +51,7 @@ TEST(ChildWindowsWinTest, ListsTopmostFirstWithTagsAndAtMostTwelve) {
   for (int i = 0; i < 12; ++i) {
     Child(parent, L"STATIC", WS_VISIBLE, i, i, 10, 10);
   }
-  offset = RunLogSize();
+  offset = RunLogEnd();
   LogChildWindows(parent, view, host, "WM_EXITSIZEMOVE");
   const std::vector<std::string> capped = NewRunLogLines(offset);
   ASSERT_EQ(capped.size(), 13u);  // 14 children, heading plus twelve lines
