@@ -36,6 +36,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev valgrind
   lld-14 clang-tidy-14
   nsis zip unzip
+  lldb-14 python3-lldb-14
 )
 
 log() { printf '== %s\n' "$*" >&2; }

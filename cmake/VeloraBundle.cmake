@@ -131,7 +131,8 @@ function(velora_bundle_install_and_package)
   foreach(library IN LISTS VELORA_PREBUILT_LIBRARIES)
     install(FILES $<TARGET_FILE:${library}> DESTINATION .)
   endforeach()
-  install(DIRECTORY ${data_dir}/ DESTINATION data)
+  # The linker's PDB of app.so (clang builds) goes into the symbols zip.
+  install(DIRECTORY ${data_dir}/ DESTINATION data PATTERN "*.pdb" EXCLUDE)
   if(MSVC)
     # An MSVC build imports the Visual C++ runtime (VCRUNTIME140.dll,
     # VCRUNTIME140_1.dll, MSVCP140.dll), which a clean PC does not have:
@@ -151,8 +152,21 @@ function(velora_bundle_install_and_package)
   set(CPACK_PACKAGE_FILE_NAME velora-${VELORA_VERSION}-win64)
   set(CPACK_PACKAGE_INSTALL_DIRECTORY Ondexa)
   set(CPACK_GENERATOR ZIP NSIS)
-  # Users get the binaries without their debug information.
-  set(CPACK_STRIP_FILES ON)
+  # Users get the binaries without their debug information; it goes into
+  # velora-VERSION-win64-symbols.zip beside the packages, matched by each
+  # binary's build id (the build strips them as it links, release_binaries.cmake
+  # gathers the symbols).
+  set(CPACK_STRIP_FILES OFF)
+  set(own_binaries velora.exe)
+  if(NOT VELORA_PREBUILT_ENGINE)
+    list(APPEND own_binaries flutter_windows.dll desktop_drop_plugin.dll
+         texture_rgba_renderer_plugin.dll data/app.so)
+  endif()
+  set(CPACK_VELORA_OWN_BINARIES ${own_binaries})
+  set(CPACK_VELORA_SYMBOLS_FORMAT ${VELORA_SYMBOLS_FORMAT})
+  set(CPACK_VELORA_SYMBOLS_DIR ${VELORA_OUTPUT_DIR})
+  set(CPACK_VELORA_SYMBOLS_ZIP velora-${VELORA_VERSION}-win64-symbols.zip)
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/scripts/packaging/release_binaries.cmake)
   # Our own installer script (per user), found before CPack's own.
   set(CPACK_MODULE_PATH ${PROJECT_SOURCE_DIR}/scripts/packaging)
   set(CPACK_NSIS_DISPLAY_NAME Ondexa)

@@ -22,13 +22,18 @@ else()
   set(VELORA_GTEST_MAIN GTest::gtest_main)
 endif()
 
-# velora_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT SECONDS])
+# velora_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT SECONDS]
+#                  [WINDOWS_ONLY SUITE.CASE...])
 # One binary per area; every TEST becomes its own CTest case. Windows binaries
 # run under Wine through the toolchain's emulator, so cases are listed from the
 # sources instead of by running the binary at build time. TIMEOUT (default
 # 180) is each Windows case's time limit, under CTest and in the test kit.
+# WINDOWS_ONLY names cases that only a Windows machine can run (what Wine
+# does differently, by design): CTest, which runs them under Wine, lists
+# them as disabled; the test kit runs them on Windows and says under Wine
+# that it leaves them to Windows.
 function(velora_add_gtest name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;WINDOWS_ONLY" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 180)
   endif()
@@ -47,8 +52,17 @@ function(velora_add_gtest name)
       foreach(test IN LISTS tests)
         string(LENGTH "${name}." prefix_length)
         string(SUBSTRING "${test}" ${prefix_length} -1 filter)
-        set_property(GLOBAL APPEND PROPERTY VELORA_KIT_CASES "${name}.exe ${filter} ${ARG_TIMEOUT}")
+        set(kit_case "${name}.exe ${filter} ${ARG_TIMEOUT}")
+        if(filter IN_LIST ARG_WINDOWS_ONLY)
+          string(APPEND kit_case " windows-only")
+          set_tests_properties(${test} PROPERTIES DISABLED TRUE)
+          list(REMOVE_ITEM ARG_WINDOWS_ONLY ${filter})
+        endif()
+        set_property(GLOBAL APPEND PROPERTY VELORA_KIT_CASES "${kit_case}")
       endforeach()
+      if(ARG_WINDOWS_ONLY)
+        message(FATAL_ERROR "${name}: WINDOWS_ONLY names no case of its sources: ${ARG_WINDOWS_ONLY}")
+      endif()
       set_property(GLOBAL APPEND PROPERTY VELORA_KIT_TARGETS ${name})
       # The label lets the test command run them once, through the kit.
       list(APPEND ARG_LABELS kit)

@@ -88,7 +88,7 @@ bool HandedToServingHost(SessionInstances& instances, const std::vector<std::str
 
 int RunHost() {
   // First of all, so that every later fault leaves a report.
-  SetUnhandledExceptionFilter(WriteCrashReport);
+  InstallCrashFilter();
   ApplyConsoleRule(SystemConsole());
   // Before this run's first line, so the logs do not grow for ever.
   RotateLogs();

@@ -283,7 +283,7 @@ LRESULT CALLBACK Win32Window::TopLevelWndProc(HWND hwnd,
     auto* window = static_cast<Win32Window*>(create->lpCreateParams);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
     // Scales the non-client area with the monitor on systems that have it.
-    if (HMODULE user32 = LoadLibraryA("User32.dll")) {
+    if (HMODULE user32 = LoadLibraryExW(L"user32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
       using EnableNonClientDpiScalingFn = BOOL(WINAPI*)(HWND);
       auto enable = reinterpret_cast<EnableNonClientDpiScalingFn>(
           reinterpret_cast<void*>(GetProcAddress(user32, "EnableNonClientDpiScaling")));

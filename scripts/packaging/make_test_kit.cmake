@@ -11,9 +11,9 @@ file(REMOVE_RECURSE ${kit} ${OUT_DIR}/${KIT_NAME}.zip)
 file(MAKE_DIRECTORY ${kit})
 file(GLOB binaries ${BIN_DIR}/*.exe ${BIN_DIR}/*.dll)
 file(GLOB inputs ${BIN_DIR}/*.txt)
-file(COPY ${binaries} ${inputs} ${BIN_DIR}/data ${RUNNER} DESTINATION ${kit})
+file(COPY ${binaries} ${inputs} ${BIN_DIR}/data ${BIN_DIR}/planted ${RUNNER} DESTINATION ${kit})
 file(COPY_FILE ${CASES_FILE} ${kit}/tests.txt)
-file(GLOB stripped ${kit}/*.exe ${kit}/*.dll ${kit}/data/app.so)
+file(GLOB stripped ${kit}/*.exe ${kit}/*.dll ${kit}/data/app.so ${kit}/planted/*.dll)
 execute_process(COMMAND ${STRIP} --strip-debug ${stripped} COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${OUT_DIR}/${KIT_NAME}.zip --format=zip
                         ${KIT_NAME}

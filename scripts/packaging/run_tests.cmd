@@ -3,7 +3,9 @@ rem Runs every Windows test case of this kit on a Windows machine (or under
 rem Wine), without CMake: one process per case, as CTest runs them, from the
 rem kit's own folder, whatever the current directory (pushd gives a folder
 rem on a network share a drive letter). tests.txt lists
-rem "BINARY SUITE.CASE SECONDS" lines. A case passes when its binary exits
+rem "BINARY SUITE.CASE SECONDS [windows-only]" lines; under Wine (its
+rem registry key is there) a windows-only case is not run, and a line says
+rem that it is left to Windows. A case passes when its binary exits
 rem with 0 and its own result file says that exactly that one case ran,
 rem without failure or skip. A case still running after SECONDS is ended,
 rem with every process it started (time_limit.exe), and fails; the run goes
@@ -23,15 +25,25 @@ set find="%SystemRoot%\System32\find.exe"
 set passed=0
 set failed=0
 set case=0
+set windows_only=0
+set wine=0
+reg query "HKLM\Software\Wine" > nul 2>&1
+if not errorlevel 1 set wine=1
 if not exist logs mkdir logs
 del /q logs\*.* 2> nul
-for /f "usebackq tokens=1-3" %%a in ("tests.txt") do call :run_case %%a %%b %%c
+for /f "usebackq tokens=1-4" %%a in ("tests.txt") do call :run_case %%a %%b %%c %%d
+if not %windows_only%==0 echo %windows_only% left to Windows
 echo %passed% passed, %failed% failed
 popd
 if not %failed%==0 exit /b 1
 exit /b 0
 
 :run_case
+if "%4"=="windows-only" if %wine%==1 (
+  set /a windows_only+=1
+  echo WINDOWS ONLY %1 %2: not run under Wine
+  goto :eof
+)
 set /a case+=1
 set log=logs\case%case%.txt
 set result=logs\case%case%.xml

@@ -21,6 +21,29 @@ constexpr ULONGLONG kGateTimeoutMs = 60000;
 constexpr char kScenarioArgument[] = "--scenario=";
 constexpr char kTranscriptArgument[] = "--transcript=";
 
+// A write through a null pointer in a function of its own, which a debugger
+// names as the faulting frame. Called through a volatile pointer, so that it
+// is never folded into its caller.
+void WriteThroughNull(int value) {
+  volatile int* volatile target = nullptr;
+  *target = value;
+}
+void (*volatile write_through_null)(int) = WriteThroughNull;
+
+// Never reached: it keeps the recursion below from looking endless to the
+// compiler, which would warn or fold it.
+volatile int overflow_depth_limit = 1 << 30;
+
+// Recurses, a page of stack a call, until the stack runs out.
+int OverflowStack(int depth) {
+  volatile char page[4096];
+  page[0] = static_cast<char>(depth);
+  if (depth >= overflow_depth_limit) {
+    return page[0];
+  }
+  return OverflowStack(depth + 1) + page[0];
+}
+
 std::wstring Wide(const std::string& utf8) {
   const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
   if (length <= 0) {
@@ -296,6 +319,14 @@ void AppSide::RunStep(const ScenarioStep& step) {
       reinterpret_cast<Function>(target)();
       break;
     }
+    case ScenarioStep::Kind::kFault:
+      Record("step " + line + " fault");
+      write_through_null(static_cast<int>(line.size()));
+      break;
+    case ScenarioStep::Kind::kOverflow:
+      Record("step " + line + " overflow");
+      (void)OverflowStack(0);
+      break;
     case ScenarioStep::Kind::kClose:
       Record("step " + line + " close");
       PostMessageW(TopLevel(), WM_CLOSE, 0, 0);

@@ -49,23 +49,25 @@ TEST(CrashReportTest, NoExceptionRecordAndDeepStacks) {
 
 TEST(CrashReportTest, PathJoinsOnlyWhatFits) {
   wchar_t path[260];
-  ASSERT_TRUE(BuildCrashReportPath(L"C:\\Temp\\", path));
+  ASSERT_TRUE(BuildCrashFilePath(L"C:\\Temp\\", kCrashReportFileName, path));
   EXPECT_EQ(std::wstring(path), L"C:\\Temp\\velora_crash.txt");
-  ASSERT_TRUE(BuildCrashReportPath(L"", path));
+  ASSERT_TRUE(BuildCrashFilePath(L"", kCrashReportFileName, path));
   EXPECT_EQ(std::wstring(path), L"velora_crash.txt");
-  ASSERT_TRUE(BuildCrashReportPath(nullptr, path));
+  ASSERT_TRUE(BuildCrashFilePath(nullptr, kCrashReportFileName, path));
+  ASSERT_TRUE(BuildCrashFilePath(L"C:\\Temp\\", kCrashDumpFileName, path));
+  EXPECT_EQ(std::wstring(path), L"C:\\Temp\\velora_crash.dmp");
 
   // 243 + 16 + terminator = 260 fits; one more does not, and the buffer
   // beyond the first character is left alone.
   std::wstring dir(243, L'd');
-  ASSERT_TRUE(BuildCrashReportPath(dir.c_str(), path));
+  ASSERT_TRUE(BuildCrashFilePath(dir.c_str(), kCrashReportFileName, path));
   EXPECT_EQ(std::wstring(path).size(), 259u);
   dir.push_back(L'd');
   path[1] = L'x';
-  EXPECT_FALSE(BuildCrashReportPath(dir.c_str(), path));
+  EXPECT_FALSE(BuildCrashFilePath(dir.c_str(), kCrashReportFileName, path));
   EXPECT_EQ(path[0], L'\0');
   EXPECT_EQ(path[1], L'x');
-  EXPECT_FALSE(BuildCrashReportPath(std::wstring(5000, L'd').c_str(), path));
+  EXPECT_FALSE(BuildCrashFilePath(std::wstring(5000, L'd').c_str(), kCrashDumpFileName, path));
 }
 
 }  // namespace

@@ -18,6 +18,9 @@ kit=$work/$(basename "$zip" .zip)
   fail "the kit lacks the host or the stand-ins"
 cases=$(grep -c . "$kit/tests.txt")
 [ "$cases" -gt 0 ] || fail "no cases listed"
+# What only Windows can run is left to it here, and the run says so.
+windows_only=$(grep -c ' windows-only' "$kit/tests.txt" || true)
+cases=$((cases - windows_only))
 
 mkdir -p "$work/elsewhere"
 run_kit() {
@@ -29,6 +32,11 @@ tr -d '\r' <"$work/kit.out" >"$work/kit.txt"
 grep '^FAIL ' "$work/kit.txt" || true
 last=$(tail -n 1 "$work/kit.txt")
 echo "$last"
+[ "$(grep -c '^WINDOWS ONLY .*: not run under Wine$' "$work/kit.txt")" = "$windows_only" ] ||
+  fail "expected $windows_only \"WINDOWS ONLY\" lines"
+if [ "$windows_only" -gt 0 ]; then
+  grep -qx "$windows_only left to Windows" "$work/kit.txt" || fail "no \"$windows_only left to Windows\""
+fi
 if [ "$last" != "$cases passed, 0 failed" ]; then
   [ -f "$kit/logs/failed.txt" ] && tr -d '\r' <"$kit/logs/failed.txt" | tail -n 200
   fail "expected \"$cases passed, 0 failed\""
@@ -37,10 +45,12 @@ fi
 # The runner itself, on a list of its own: a case that hangs (run_host.exe
 # waits for the host, which without a scenario shows its demo until someone
 # closes it) is ended with its child when its time limit passes, counted as
-# failed, and the run goes on to the next case and its summary line. A find
+# failed, and the run goes on to the next case and its summary line; the
+# same case marked windows-only is not run under Wine at all. A find
 # of another kind first in PATH changes nothing: the system's own is used.
 printf '%s\r\n' "window_tests.exe Win32WindowTest.OperationsBeforeCreationDoNothing 60" \
   "run_host.exe Kit.HangsOnPurpose 4" \
+  "run_host.exe Kit.HangsOnlyOnWindows 4 windows-only" \
   "window_tests.exe Win32WindowTest.OperationsBeforeCreationDoNothing 60" >"$kit/tests.txt"
 mkdir -p "$work/decoy"
 printf '@exit /b 0\r\n' >"$work/decoy/find.bat"
@@ -54,7 +64,9 @@ timed "time limit check (a case that hangs, limit 4 s)" run_hang
 tr -d '\r' <"$work/hang.out" >"$work/hang.txt"
 expected_hang="PASS window_tests.exe Win32WindowTest.OperationsBeforeCreationDoNothing
 FAIL run_host.exe Kit.HangsOnPurpose [ended after 4 s]
+WINDOWS ONLY run_host.exe Kit.HangsOnlyOnWindows: not run under Wine
 PASS window_tests.exe Win32WindowTest.OperationsBeforeCreationDoNothing
+1 left to Windows
 2 passed, 1 failed"
 [ "$(cat "$work/hang.txt")" = "$expected_hang" ] ||
   fail "the time limit run printed something else (exit $hang_status), expected:

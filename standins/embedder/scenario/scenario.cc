@@ -150,6 +150,10 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string* error)
       step.kind = ScenarioStep::Kind::kClose;
     } else if (verb == "crash") {
       step.kind = ScenarioStep::Kind::kCrash;
+    } else if (verb == "fault") {
+      step.kind = ScenarioStep::Kind::kFault;
+    } else if (verb == "overflow") {
+      step.kind = ScenarioStep::Kind::kOverflow;
     } else if (verb == "resources") {
       step.kind = ScenarioStep::Kind::kResources;
     } else if (verb == "zorder") {

@@ -17,6 +17,9 @@
 //   offered MSG                   record how often MSG was offered to the engine so far
 //   close                         post WM_CLOSE to the top-level window
 //   crash                         fault on the platform thread: a call to address 0x1000
+//   fault                         fault on the platform thread: a write through a
+//                                 null pointer in a function of the app side's own
+//   overflow                      overflow the platform thread's stack by recursion
 //   resources                     record the process's memory, handle, GDI, USER and
 //                                 window counts
 //   refusesends 0|1               the messenger refuses (1) or takes (0) the host's sends
@@ -59,6 +62,8 @@ struct ScenarioStep {
     kFrame,
     kClose,
     kCrash,
+    kFault,
+    kOverflow,
     kResources,
     kRefuseSends,
     kNextTextureId,
