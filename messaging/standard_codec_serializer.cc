@@ -377,7 +377,9 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
                                                         ByteStreamReader* stream) const {
   if ((type == kTagList || type == kTagMap) && t_skip != nullptr &&
       DeferToSkip(*this, type, stream)) {
-    return EncodableValue();
+    // Empty, but of the kind asked for: a derived class may use it as such.
+    return type == kTagList ? EncodableValue(EncodableValueList())
+                            : EncodableValue(EncodableValueMap());
   }
   switch (type) {
     case kTagNull:

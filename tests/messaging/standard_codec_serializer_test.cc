@@ -506,6 +506,57 @@ TEST(StandardCodecSerializerTest, TooDeepValuesAreSkippedWithTheDerivedSerialize
   EXPECT_EQ(lines, (std::vector<std::string>{too_deep, kInvalidRead}));
 }
 
+// Uses the list or map the base class reads for tags 12 and 13, as a derived
+// serializer that post-processes them does (std::get throws on another kind).
+class TallyingSerializer : public BoxSerializer {
+ public:
+  EncodableValue ReadValueOfType(uint8_t type, ByteStreamReader* stream) const override {
+    EncodableValue value = BoxSerializer::ReadValueOfType(type, stream);
+    if (type == 12) {
+      elements_ += std::get<EncodableValueList>(value).size();
+    } else if (type == 13) {
+      elements_ += std::get<EncodableValueMap>(value).size();
+    }
+    return value;
+  }
+
+ private:
+  mutable size_t elements_ = 0;
+};
+
+TEST(StandardCodecSerializerTest, SkippedListsAndMapsReachDerivedSerializersAsTheirKind) {
+  constexpr size_t kLimit = StandardCodecSerializer::kMaxNestingDepth;
+  const std::string too_deep = "Value nested deeper than " + std::to_string(kLimit) +
+                               " levels in StandardCodecSerializer::ReadValue";
+  const TallyingSerializer serializer;
+  const BoxSerializer plain;
+  Bytes deep_maps;
+  for (size_t i = 0; i < kLimit + 3; ++i) {
+    deep_maps.insert(deep_maps.end(), {0x0D, 0x01, 0x00});
+  }
+  deep_maps.push_back(0x00);
+  struct {
+    const char* name;
+    Bytes message;
+    size_t too_deep_lines;
+  } cases[] = {
+      {"nested lists", NestedLists(kLimit + 1), 1},
+      // The innermost map's key and value both lie too deep.
+      {"nested maps", deep_maps, 2},
+      {"lists and maps in a box", DeepThenSibling(kLimit + 3, Hex("81 0D 01 0C 00 0C 01 0D 00")),
+       1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    StderrCapture stderr_capture;
+    const Bytes expected = Encode(ReadWith(plain, c.message));
+    EncodableValue value;
+    EXPECT_NO_THROW(value = ReadWith(serializer, c.message));
+    EXPECT_EQ(stderr_capture.Lines(), std::vector<std::string>(2 * c.too_deep_lines, too_deep));
+    EXPECT_EQ(Encode(value), expected);
+  }
+}
+
 TEST(ByteBufferStreamTest, ReaderFailsWithoutMovingOrCopying) {
   Bytes bytes = Hex("01 02 03");
   ByteBufferStreamReader reader(bytes.data(), bytes.size());
