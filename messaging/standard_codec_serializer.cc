@@ -194,6 +194,26 @@ thread_local int t_skip_nesting = 0;
 // small, so that the stack stays close to what kMaxNestingDepth promises.
 constexpr int kMaxSkipNesting = 16;
 
+// Makes `frame` the current skip for its lifetime and then restores the outer
+// one, also when a derived serializer's read leaves by an exception: the next
+// decode on this thread must not find a frame that is gone.
+class SkipScope {
+ public:
+  explicit SkipScope(SkipFrame* frame) : outer_(t_skip) {
+    t_skip = frame;
+    ++t_skip_nesting;
+  }
+  ~SkipScope() {
+    --t_skip_nesting;
+    t_skip = outer_;
+  }
+  SkipScope(const SkipScope&) = delete;
+  SkipScope& operator=(const SkipScope&) = delete;
+
+ private:
+  SkipFrame* outer_;
+};
+
 // Counts the elements of the skipped value's own list or map instead of
 // reading them; false for any other read, which proceeds as usual.
 bool DeferToSkip(const StandardCodecSerializer& serializer,
@@ -222,9 +242,7 @@ MESSAGING_NOINLINE void SkipValue(const StandardCodecSerializer& serializer,
   SkipFrame frame;
   frame.stream = stream;
   frame.pending = 1;
-  SkipFrame* outer = t_skip;
-  t_skip = &frame;
-  ++t_skip_nesting;
+  SkipScope scope(&frame);
   while (frame.pending > 0) {
     // Every pending value takes at least its tag byte.
     if (frame.pending > stream->BytesRemaining()) {
@@ -239,8 +257,6 @@ MESSAGING_NOINLINE void SkipValue(const StandardCodecSerializer& serializer,
     (void)serializer.ReadValueOfType(frame.type, stream);  // read only to be passed over
     frame.armed = false;
   }
-  --t_skip_nesting;
-  t_skip = outer;
 }
 
 MESSAGING_NOINLINE void SkipTooDeepValue(const StandardCodecSerializer& serializer,

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -555,6 +556,40 @@ TEST(StandardCodecSerializerTest, SkippedListsAndMapsReachDerivedSerializersAsTh
     EXPECT_EQ(stderr_capture.Lines(), std::vector<std::string>(2 * c.too_deep_lines, too_deep));
     EXPECT_EQ(Encode(value), expected);
   }
+}
+
+// Fails to read its own tag with an exception, as a derived serializer may.
+class ThrowingSerializer : public BoxSerializer {
+ public:
+  static constexpr uint8_t kBrokenTag = 130;
+
+  EncodableValue ReadValueOfType(uint8_t type, ByteStreamReader* stream) const override {
+    if (type == kBrokenTag) {
+      throw std::runtime_error("broken value");
+    }
+    return BoxSerializer::ReadValueOfType(type, stream);
+  }
+};
+
+TEST(StandardCodecSerializerTest, AnExceptionDuringASkipLeavesLaterDecodesIntact) {
+  constexpr size_t kLimit = StandardCodecSerializer::kMaxNestingDepth;
+  const std::string too_deep = "Value nested deeper than " + std::to_string(kLimit) +
+                               " levels in StandardCodecSerializer::ReadValue";
+  const ThrowingSerializer serializer;
+  // More throws than skips may nest, from inside a box too.
+  for (const Bytes& inner : {Hex("82"), Hex("81 0C 02 03 01 00 00 00 82")}) {
+    for (int i = 0; i < 20; ++i) {
+      StderrCapture stderr_capture;
+      EXPECT_THROW(ReadWith(serializer, DeepThenSibling(kLimit + 3, inner)), std::runtime_error);
+    }
+  }
+  // The next too-deep value on this thread is skipped and reported as usual.
+  StderrCapture stderr_capture;
+  EncodableValue value = ReadWith(serializer, DeepThenSibling(kLimit + 3, Hex("81 0C 00")));
+  EXPECT_EQ(stderr_capture.Lines(), std::vector<std::string>{too_deep});
+  const auto& map = std::get<EncodableValueMap>(value);
+  ASSERT_NE(FindValue(map, "z"), nullptr);
+  EXPECT_EQ(*FindValue(map, "z"), EncodableValue(7));
 }
 
 TEST(ByteBufferStreamTest, ReaderFailsWithoutMovingOrCopying) {
