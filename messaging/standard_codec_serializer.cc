@@ -286,7 +286,7 @@ template <typename T>
 MESSAGING_NOINLINE std::vector<T> ReadTypedList(const StandardCodecSerializer& serializer,
                                                 ByteStreamReader* stream) {
   size_t count = serializer.ReadSize(stream);
-  if (sizeof(T) > 1) {
+  if constexpr (sizeof(T) > 1) {
     stream->SkipToAlignment(sizeof(T));  // Even for an empty list.
   }
   // In place: that is the whole bounds check.
@@ -348,7 +348,7 @@ void WriteTypedList(const StandardCodecSerializer& serializer,
                     const std::vector<T>& list,
                     ByteStreamWriter* stream) {
   serializer.WriteSize(list.size(), stream);
-  if (sizeof(T) > 1) {
+  if constexpr (sizeof(T) > 1) {
     stream->PadToAlignment(sizeof(T));  // Even for an empty list.
   }
   if (list.empty()) {
