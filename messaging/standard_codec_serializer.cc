@@ -32,9 +32,13 @@ enum Tag : uint8_t {
   kTagFloatList = 14,
 };
 
-// Lists reserve at most this many elements up front and grow beyond it as
-// elements actually arrive, so nested lists that each announce "as many as
-// the message has bytes" cannot multiply the reservation.
+// Lists and maps reserve their announced size up front while the message
+// read so far can hold all the announced elements together (each element
+// takes at least a byte, each entry two): a well-formed message always can,
+// so its lists and maps are allocated once. Beyond that they reserve at most
+// this many and grow as elements actually arrive, so that nested lists that
+// each announce "as many as the message has bytes" cannot multiply the
+// reservation.
 constexpr size_t kMaxReservedElements = 256;
 
 // Keeps the bodies of leaf and cold paths out of the recursive reading frames,
@@ -138,17 +142,39 @@ class ElementIterator {
   const uint8_t* bytes_;
 };
 
-// Depth of the value being read on this thread. The serializer itself is
-// stateless and shared, so the count cannot live in it.
+// Depth of the value being read on this thread, and the bytes of its
+// message not yet promised to a reservation (see kMaxReservedElements). The
+// serializer itself is stateless and shared, so neither can live in it.
 thread_local int t_nesting_depth = 0;
+thread_local size_t t_reservable_bytes = 0;
 
 class NestingLevel {
  public:
-  NestingLevel() { ++t_nesting_depth; }
-  ~NestingLevel() { --t_nesting_depth; }
+  explicit NestingLevel(const ByteStreamReader* stream) {
+    if (t_nesting_depth++ == 0) {
+      t_reservable_bytes = stream->BytesRemaining();
+    }
+  }
+  ~NestingLevel() {
+    if (--t_nesting_depth == 0) {
+      t_reservable_bytes = 0;
+    }
+  }
   NestingLevel(const NestingLevel&) = delete;
   NestingLevel& operator=(const NestingLevel&) = delete;
 };
+
+// How many of `count` elements, each taking at least `min_bytes` of the
+// message, to reserve before reading them. The caller has checked that the
+// rest of the message can hold them.
+size_t Reservation(size_t count, size_t min_bytes) {
+  const size_t bytes = count * min_bytes;
+  if (bytes <= t_reservable_bytes) {
+    t_reservable_bytes -= bytes;
+    return count;
+  }
+  return std::min(count, kMaxReservedElements);
+}
 
 template <typename T>
 T ReadScalar(ByteStreamReader* stream) {
@@ -314,7 +340,7 @@ EncodableValueList ReadList(const StandardCodecSerializer& serializer, ByteStrea
     ByteStreamReader::ReportInvalidRead();
     return list;
   }
-  list.reserve(std::min(count, kMaxReservedElements));
+  list.reserve(Reservation(count, 1));
   for (size_t left = count; left > 0; --left) {
     if (left > stream->BytesRemaining()) {
       ByteStreamReader::ReportInvalidRead();
@@ -327,8 +353,13 @@ EncodableValueList ReadList(const StandardCodecSerializer& serializer, ByteStrea
 
 EncodableValueMap ReadMap(const StandardCodecSerializer& serializer, ByteStreamReader* stream) {
   size_t count = serializer.ReadSize(stream);
-  EncodableValueMap map;
   // Each entry takes at least two tag bytes; see ReadList.
+  if (count > stream->BytesRemaining() / 2) {
+    ByteStreamReader::ReportInvalidRead();
+    return EncodableValueMap();
+  }
+  std::vector<EncodableValueMap::value_type> entries;
+  entries.reserve(Reservation(count, 2));
   for (size_t left = count; left > 0; --left) {
     if (left > stream->BytesRemaining() / 2) {
       ByteStreamReader::ReportInvalidRead();
@@ -336,11 +367,11 @@ EncodableValueMap ReadMap(const StandardCodecSerializer& serializer, ByteStreamR
     }
     EncodableValue key = serializer.ReadValue(stream);
     EncodableValue value = serializer.ReadValue(stream);
-    // Writers send keys in ascending order, so the end is the usual place. A
-    // repeated key keeps its first value.
-    map.emplace_hint(map.end(), std::move(key), std::move(value));
+    entries.emplace_back(std::move(key), std::move(value));
   }
-  return map;
+  // Writers send keys in ascending order, so the map usually only confirms
+  // it. A repeated key keeps its first value.
+  return EncodableValueMap(std::move(entries));
 }
 
 template <typename T>
@@ -384,7 +415,7 @@ EncodableValue StandardCodecSerializer::ReadValue(ByteStreamReader* stream) cons
     SkipTooDeepValue(*this, stream);
     return EncodableValue();
   }
-  NestingLevel level;
+  NestingLevel level(stream);
   uint8_t type = stream->ReadByte();
   return ReadValueOfType(type, stream);
 }

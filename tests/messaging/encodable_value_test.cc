@@ -225,6 +225,49 @@ TEST(EncodableValueTest, CustomValuesCompareByIdentity) {
   map[first] = EncodableValue(1);
   map[copy] = EncodableValue(2);
   EXPECT_EQ(map.size(), 2u);
+
+  // A key is an object of the map's own: the value it was copied or moved
+  // from never finds it, so the same value used again adds another key...
+  map[first] = EncodableValue(3);
+  EncodableValue moved(CustomValue(8));
+  map.emplace(std::move(moved), EncodableValue(4));
+  EXPECT_EQ(map.size(), 4u);
+  EXPECT_EQ(map.count(first), 0u);
+  EXPECT_EQ(map.count(moved), 0u);  // moved from on purpose
+  // ...while the key itself finds its own entry, however the map has grown
+  // since, and a copy of the key (another object) finds none.
+  // The same holds for custom values inside list keys.
+  for (int i = 0; i < 100; ++i) {
+    map.emplace(EncodableValue(CustomValue(i)), EncodableValue(i));
+    map.emplace(EncodableValue(std::to_string(i)), EncodableValue(i));
+    map.emplace(EncodableValue(i), EncodableValue(i));
+    const EncodableValue list_key(EncodableValueList{EncodableValue(CustomValue(i))});
+    map[list_key] = EncodableValue(i);
+  }
+  ASSERT_EQ(map.size(), 404u);
+  size_t keys_of_objects = 0;
+  for (const auto& entry : map) {
+    auto found = map.find(entry.first);
+    ASSERT_NE(found, map.end());
+    EXPECT_EQ(&*found, &entry);
+    const bool of_objects = entry.first.index() == EncodableValue::kCustom ||
+                            entry.first.index() == EncodableValue::kList;
+    keys_of_objects += of_objects;
+    EXPECT_EQ(map.count(EncodableValue(entry.first)), of_objects ? 0u : 1u);
+  }
+  EXPECT_EQ(keys_of_objects, 204u);
+
+  // A copy of the map holds copies of its keys: the same number of entries,
+  // none of them equal to the original's.
+  const EncodableValueMap map_copy = map;
+  EXPECT_EQ(map_copy.size(), map.size());
+  EXPECT_NE(map_copy, map);
+  for (const auto& entry : map_copy) {
+    EXPECT_EQ(map_copy.count(entry.first), 1u);
+    const bool of_objects = entry.first.index() == EncodableValue::kCustom ||
+                            entry.first.index() == EncodableValue::kList;
+    EXPECT_EQ(map.count(entry.first), of_objects ? 0u : 1u);
+  }
 }
 
 TEST(EncodableValueTest, MapIteratesInKeyOrder) {

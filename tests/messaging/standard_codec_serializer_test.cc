@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -361,6 +362,32 @@ TEST(StandardCodecSerializerTest, DerivedSerializersSeeNestedValues) {
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(second->x, -3);
   EXPECT_EQ(second->y, 4);
+
+  // Custom keys, each its own object, among keys that arrive out of order:
+  // every entry stays, and each custom key finds its own.
+  const Bytes keyed = Join({Hex("0D 06"), Hex("80 01 00 00 00 02 00 00 00 03 01 00 00 00"),
+                            Hex("07 01 62 03 02 00 00 00"),
+                            Hex("80 01 00 00 00 02 00 00 00 03 03 00 00 00"),
+                            Hex("03 09 00 00 00 03 04 00 00 00"), Hex("07 01 61 03 05 00 00 00"),
+                            Hex("80 05 00 00 00 06 00 00 00 03 06 00 00 00")});
+  ByteBufferStreamReader keyed_reader(keyed.data(), keyed.size());
+  const EncodableValue keyed_value = serializer.ReadValue(&keyed_reader);
+  const auto& keyed_map = std::get<EncodableValueMap>(keyed_value);
+  ASSERT_EQ(keyed_map.size(), 6u);
+  std::vector<int32_t> values;
+  for (const auto& entry : keyed_map) {
+    values.push_back(std::get<int32_t>(entry.second));
+    auto found = keyed_map.find(entry.first);
+    ASSERT_NE(found, keyed_map.end());
+    EXPECT_EQ(&*found, &entry);
+  }
+  // Kinds order first (int32, string, custom), "a" before "b".
+  ASSERT_EQ(values.size(), 6u);
+  EXPECT_EQ(std::vector<int32_t>(values.begin(), values.begin() + 3),
+            (std::vector<int32_t>{4, 5, 2}));
+  std::sort(values.begin() + 3, values.end());
+  EXPECT_EQ(std::vector<int32_t>(values.begin() + 3, values.end()),
+            (std::vector<int32_t>{1, 3, 6}));
 }
 
 // n one-element lists inside one another around a null.
