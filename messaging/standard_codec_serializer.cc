@@ -1,6 +1,7 @@
 #include "messaging/standard_codec_serializer.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <limits>
@@ -176,11 +177,14 @@ size_t Reservation(size_t count, size_t min_bytes) {
   return std::min(count, kMaxReservedElements);
 }
 
+// A short read gives 0.
 template <typename T>
 T ReadScalar(ByteStreamReader* stream) {
-  uint8_t bytes[sizeof(T)] = {};  // A short read leaves zeros, giving 0.
-  stream->ReadBytes(bytes, sizeof(T));
-  return LoadLittleEndian<T>(bytes);
+  if (const uint8_t* bytes = stream->ReadInPlace(sizeof(T))) {
+    return LoadLittleEndian<T>(bytes);
+  }
+  ByteStreamReader::ReportInvalidRead();
+  return T();
 }
 
 template <typename T>
@@ -318,12 +322,18 @@ MESSAGING_NOINLINE std::vector<T> ReadTypedList(const StandardCodecSerializer& s
   // In place: that is the whole bounds check.
   if (count <= std::numeric_limits<size_t>::max() / sizeof(T)) {
     if (const uint8_t* bytes = stream->ReadInPlace(count * sizeof(T))) {
-      if constexpr (sizeof(T) == 1) {
-        return std::vector<T>(bytes, bytes + count);
-      } else {
-        return std::vector<T>(ElementIterator<T>(bytes),
-                              ElementIterator<T>(bytes + count * sizeof(T)));
+      // Where the elements lie at their own alignment in memory (as they do
+      // whenever the message itself is aligned) and in the host's byte
+      // order, the list is one block copy of the message's bytes into its
+      // storage; elsewhere it is filled element by element, in one pass too.
+      if constexpr (!kBigEndianHost) {
+        if (reinterpret_cast<uintptr_t>(bytes) % alignof(T) == 0) {
+          const T* first = reinterpret_cast<const T*>(bytes);
+          return std::vector<T>(first, first + count);
+        }
       }
+      return std::vector<T>(ElementIterator<T>(bytes),
+                            ElementIterator<T>(bytes + count * sizeof(T)));
     }
   }
   ByteStreamReader::ReportInvalidRead();

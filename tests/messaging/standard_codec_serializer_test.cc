@@ -76,6 +76,11 @@ TEST(StandardCodecSerializerTest, GoldenValuesInBothDirections) {
   for (const Golden& golden : GoldenValues()) {
     EXPECT_EQ(Encode(golden.value), golden.bytes) << golden.name;
     EXPECT_EQ(Decode(golden.bytes), golden.value) << golden.name;
+    // The same message at an odd address, where typed lists cannot be copied
+    // as one block.
+    const Bytes shifted = Join({Hex("00"), golden.bytes});
+    ByteBufferStreamReader reader(shifted.data() + 1, golden.bytes.size());
+    EXPECT_EQ(StandardCodecSerializer::Shared().ReadValue(&reader), golden.value) << golden.name;
   }
   EXPECT_TRUE(stderr_capture.Lines().empty());
 }
