@@ -384,10 +384,26 @@ EncodableValueMap ReadMap(const StandardCodecSerializer& serializer, ByteStreamR
   return EncodableValueMap(std::move(entries));
 }
 
+// The most that a value's tag, size and alignment padding take.
+constexpr size_t kMaxHeaderBytes = 1 + 5 + 7;
+// Payloads from this size on are announced to the writer before the value is
+// written, so that its buffer grows once for them; below it, the buffer's
+// own doubling costs less than asking.
+constexpr size_t kAnnouncedPayload = 1024;
+
+void AnnouncePayload(size_t bytes, ByteStreamWriter* stream) {
+  if (bytes >= kAnnouncedPayload) {
+    stream->Reserve(kMaxHeaderBytes + bytes);
+  }
+}
+
 template <typename T>
 void WriteTypedList(const StandardCodecSerializer& serializer,
+                    uint8_t tag,
                     const std::vector<T>& list,
                     ByteStreamWriter* stream) {
+  AnnouncePayload(list.size() * sizeof(T), stream);
+  stream->WriteByte(tag);
   serializer.WriteSize(list.size(), stream);
   if constexpr (sizeof(T) > 1) {
     stream->PadToAlignment(sizeof(T));  // Even for an empty list.
@@ -499,6 +515,7 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
       break;
     case EncodableValue::kString: {
       const std::string& text = std::get<std::string>(value);
+      AnnouncePayload(text.size(), stream);
       stream->WriteByte(kTagString);
       WriteSize(text.size(), stream);
       if (!text.empty()) {
@@ -507,20 +524,16 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
       break;
     }
     case EncodableValue::kUint8List:
-      stream->WriteByte(kTagUint8List);
-      WriteTypedList(*this, std::get<std::vector<uint8_t>>(value), stream);
+      WriteTypedList(*this, kTagUint8List, std::get<std::vector<uint8_t>>(value), stream);
       break;
     case EncodableValue::kInt32List:
-      stream->WriteByte(kTagInt32List);
-      WriteTypedList(*this, std::get<std::vector<int32_t>>(value), stream);
+      WriteTypedList(*this, kTagInt32List, std::get<std::vector<int32_t>>(value), stream);
       break;
     case EncodableValue::kInt64List:
-      stream->WriteByte(kTagInt64List);
-      WriteTypedList(*this, std::get<std::vector<int64_t>>(value), stream);
+      WriteTypedList(*this, kTagInt64List, std::get<std::vector<int64_t>>(value), stream);
       break;
     case EncodableValue::kDoubleList:
-      stream->WriteByte(kTagDoubleList);
-      WriteTypedList(*this, std::get<std::vector<double>>(value), stream);
+      WriteTypedList(*this, kTagDoubleList, std::get<std::vector<double>>(value), stream);
       break;
     case EncodableValue::kList: {
       const auto& list = std::get<EncodableValueList>(value);
@@ -548,8 +561,7 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
           "Custom types require codec extensions.");
       break;
     case EncodableValue::kFloatList:
-      stream->WriteByte(kTagFloatList);
-      WriteTypedList(*this, std::get<std::vector<float>>(value), stream);
+      WriteTypedList(*this, kTagFloatList, std::get<std::vector<float>>(value), stream);
       break;
   }
 }
