@@ -138,6 +138,13 @@ class EncodableValueMap {
   // The first entry whose key is not less than `key`.
   template <typename K>
   const_iterator LowerBound(const K& key) const;
+  // The entry whose key is equivalent to `key`, or end(): a binary search
+  // that stops at the first equal key.
+  template <typename K>
+  const_iterator Search(const K& key) const;
+  // Three-way order of an entry's key and a value or text.
+  static int Order(const EncodableValue& key, const EncodableValue& other);
+  static int Order(const EncodableValue& key, std::string_view text);
   // Where an entry with `key` is or belongs, looking at the end first: maps
   // are mostly built in key order.
   template <typename K>
@@ -325,17 +332,54 @@ inline bool EncodableValueMap::MayHoldCustomValues(const EncodableValue& key) {
          kind == EncodableValue::kCustom;
 }
 
+inline int EncodableValueMap::Order(const EncodableValue& key, const EncodableValue& other) {
+  if (key.index() != other.index()) {
+    return key.index() < other.index() ? -1 : 1;
+  }
+  if (key.index() == EncodableValue::kString) {
+    return Order(key, std::string_view(*std::get_if<std::string>(&other)));
+  }
+  return CompareValues(key, other);
+}
+
+inline int EncodableValueMap::Order(const EncodableValue& key, std::string_view text) {
+  if (key.index() != EncodableValue::kString) {
+    return key.index() < EncodableValue::kString ? -1 : 1;
+  }
+  // char_traits<char> compares as unsigned char: the bytewise order.
+  const int order = std::string_view(*std::get_if<std::string>(&key)).compare(text);
+  return order < 0 ? -1 : (order > 0 ? 1 : 0);
+}
+
+template <typename K>
+EncodableValueMap::const_iterator EncodableValueMap::Search(const K& key) const {
+  const_iterator first = begin();
+  size_type length = size();
+  while (length > 0) {
+    const size_type half = length / 2;
+    const int order = Order(first[half].first, key);
+    if (order == 0) {
+      return first + half;
+    }
+    if (order < 0) {
+      first += half + 1;
+      length -= half + 1;
+    } else {
+      length = half;
+    }
+  }
+  return end();
+}
+
 inline EncodableValueMap::const_iterator EncodableValueMap::find(const EncodableValue& key) const {
-  const_iterator place = LowerBound(key);
-  return place != end() && !(key < place->first) ? place : end();
+  return Search(key);
 }
 inline EncodableValueMap::iterator EncodableValueMap::find(const EncodableValue& key) {
   return Mutable(static_cast<const EncodableValueMap&>(*this).find(key));
 }
 template <typename K, typename>
 EncodableValueMap::const_iterator EncodableValueMap::find(const K& key) const {
-  const_iterator place = LowerBound(key);
-  return place != end() && !EncodableValueLess()(key, place->first) ? place : end();
+  return Search(std::string_view(key));
 }
 template <typename K, typename>
 EncodableValueMap::iterator EncodableValueMap::find(const K& key) {
