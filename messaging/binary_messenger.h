@@ -59,8 +59,7 @@ class ReplyCallback {
   template <typename F>
   class FunctionTarget : public Target {
    public:
-    template <typename G>
-    explicit FunctionTarget(G&& function) : function_(std::forward<G>(function)) {}
+    explicit FunctionTarget(F function) : function_(std::move(function)) {}
     void Call(const uint8_t* reply, size_t reply_size) override { function_(reply, reply_size); }
 
    private:

@@ -226,16 +226,28 @@ void EncodableValueMap::clear() noexcept {
   entries_.clear();
 }
 
+namespace {
+
+[[noreturn]] void ThrowNoSuchKey() {
+  throw std::out_of_range("EncodableValueMap::at: no such key");
+}
+
+}  // namespace
+
 const EncodableValue& EncodableValueMap::at(const EncodableValue& key) const {
   const_iterator place = find(key);
   if (place == end()) {
-    throw std::out_of_range("EncodableValueMap::at: no such key");
+    ThrowNoSuchKey();
   }
   return place->second;
 }
 
 EncodableValue& EncodableValueMap::at(const EncodableValue& key) {
-  return const_cast<EncodableValue&>(static_cast<const EncodableValueMap&>(*this).at(key));
+  iterator place = find(key);
+  if (place == end()) {
+    ThrowNoSuchKey();
+  }
+  return place->second;
 }
 
 std::pair<EncodableValueMap::iterator, bool> EncodableValueMap::InsertUnique(value_type&& entry) {

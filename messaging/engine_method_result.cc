@@ -44,7 +44,7 @@ class ReplyBytes : public ByteStreamWriter {
 
   void WriteByte(uint8_t byte) override {
     if (!on_heap_ && size_ < kInlineSize) {
-      inline_[size_++] = byte;
+      *(inline_ + size_++) = byte;
       return;
     }
     MoveToHeap(1);
