@@ -30,13 +30,14 @@ class ReplyCallback {
   };
 
   ReplyCallback() noexcept = default;
-  // Like std::function: constructible from nullptr, and from any callable.
-  ReplyCallback(std::nullptr_t) noexcept {}  // NOLINT(google-explicit-constructor)
+  // Like std::function: implicitly constructible from nullptr, and from any
+  // callable.
+  ReplyCallback(std::nullptr_t) noexcept {}
   template <typename F,
             typename = std::enable_if_t<
                 !std::is_same<std::decay_t<F>, ReplyCallback>::value &&
                 std::is_invocable<std::decay_t<F>&, const uint8_t*, size_t>::value>>
-  ReplyCallback(F&& function)  // NOLINT(google-explicit-constructor)
+  ReplyCallback(F&& function)
       : target_(std::make_shared<FunctionTarget<std::decay_t<F>>>(std::forward<F>(function))) {}
   explicit ReplyCallback(std::shared_ptr<Target> target) noexcept : target_(std::move(target)) {}
 

@@ -407,10 +407,12 @@ std::pair<EncodableValueMap::iterator, bool> EncodableValueMap::TryEmplace(Key&&
   }
   // A copied key that holds custom values holds new objects, so its place is
   // its own (a moved key stays the same objects).
-  if (!std::is_rvalue_reference<Key&&>::value && MayHoldCustomValues(key)) {
-    return InsertUnique(value_type(std::piecewise_construct,
-                                   std::forward_as_tuple(std::forward<Key>(key)),
-                                   std::forward_as_tuple(std::forward<Args>(args)...)));
+  if constexpr (!std::is_rvalue_reference<Key&&>::value) {
+    if (MayHoldCustomValues(key)) {
+      return InsertUnique(value_type(std::piecewise_construct,
+                                     std::forward_as_tuple(std::forward<Key>(key)),
+                                     std::forward_as_tuple(std::forward<Args>(args)...)));
+    }
   }
   const difference_type offset = place - cbegin();
   entries_.emplace(entries_.begin() + offset, std::piecewise_construct,
