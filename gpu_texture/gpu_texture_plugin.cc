@@ -19,7 +19,7 @@ using flutter::EncodableValueMap;
 
 constexpr int32_t kDefaultWidth = 1920;
 constexpr int32_t kDefaultHeight = 1080;
-// The longest "done" line is 104 characters.
+// The longest "done" line is 103 characters.
 constexpr int kHandlerLineCapacity = 160;
 
 void LogDone(const char* handler,
@@ -127,6 +127,8 @@ GpuTexturePlugin::GpuTexturePlugin(flutter::BinaryMessenger* messenger,
       backend_(backend) {}
 
 GpuTexturePlugin::~GpuTexturePlugin() {
+  // The handler holds a plain pointer to this plugin.
+  channel_->InstallCallHandler(nullptr);
   RetirePluginInstance(this);
   // The engine may still ask for these textures' descriptors until it has
   // unregistered them.
@@ -166,7 +168,7 @@ void GpuTexturePlugin::HandleCreate(const EncodableValue* arguments,
     result->Error("texture_error", "Failed to create shared texture");
     return;
   }
-  record->Publish(wanted.width, wanted.height, record->shared_handle);
+  record->Publish(wanted.width, wanted.height, record->shared_handle, record->texture);
 
   GpuTextureRecord* bound = record.get();
   auto source = std::make_unique<flutter::TextureSource>(
@@ -179,9 +181,13 @@ void GpuTexturePlugin::HandleCreate(const EncodableValue* arguments,
   record->source = std::move(source);
   const int64_t texture_id = texture_registrar_->RegisterTexture(record->source.get());
   record->texture_id = texture_id;
-  if (texture_id == 0) {
-    // The engine returned no id, so it holds nothing of this record.
-    result->Error("register_failed", "RegisterTexture returned 0");
+  if (texture_id <= 0) {
+    // 0 is the engine's "no texture" and our registrar's failure is -1: the
+    // engine holds nothing of this record, so it goes at once.
+    char message[kHandlerLineCapacity];
+    (void)std::snprintf(message, sizeof message, "RegisterTexture returned %lld",
+                        static_cast<long long>(texture_id));
+    result->Error("register_failed", message);
     return;
   }
 
@@ -191,10 +197,10 @@ void GpuTexturePlugin::HandleCreate(const EncodableValue* arguments,
   std::unique_ptr<GpuTextureRecord>& entry = textures_[texture_id];
   if (entry != nullptr) {
     // The engine handed out an id it already had: it may still be inside the
-    // old record's descriptor callback, so that record lives on with the new
-    // one until an unregistration of the id has completed.
-    record->displaced = std::move(entry->displaced);
-    record->displaced.push_back(std::move(entry));
+    // old record's descriptor callback, so that record's source and
+    // descriptor live on with the new one until an unregistration of the id
+    // has completed.
+    record->Displace(std::move(entry));
   }
   entry = std::move(record);
 
@@ -237,7 +243,7 @@ void GpuTexturePlugin::HandleUpdate(const EncodableValue* arguments,
     }
   }
   // Otherwise the caller's handle stays and only the size changes.
-  record.Publish(wanted.width, wanted.height, record.shared_handle);
+  record.Publish(wanted.width, wanted.height, record.shared_handle, record.texture);
 
   if (texture_registrar_ != nullptr) {
     // Makes the engine ask for the new descriptor; whether it knew the id

@@ -1,5 +1,7 @@
 #include "gpu_texture/gpu_texture_record.h"
 
+#include <utility>
+
 namespace velora {
 namespace {
 
@@ -19,11 +21,32 @@ GpuTextureRecord::GpuTextureRecord() {
   descriptor.release_context = nullptr;
 }
 
-void GpuTextureRecord::Publish(int32_t new_width, int32_t new_height, SharedHandle handle) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  width = new_width;
-  height = new_height;
-  published_handle_ = handle;
+void GpuTextureRecord::Publish(int32_t new_width,
+                               int32_t new_height,
+                               SharedHandle handle,
+                               const ComPtr<GpuTexture>& handle_texture) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    width = new_width;
+    height = new_height;
+    published_handle_ = handle;
+  }
+  // Released after the new handle is out, never before.
+  previous_texture_ = std::move(published_texture_);
+  published_texture_ = handle_texture;
+}
+
+void GpuTextureRecord::Displace(std::unique_ptr<GpuTextureRecord> replaced) {
+  for (std::unique_ptr<GpuTextureRecord>& older : replaced->displaced) {
+    displaced.push_back(std::move(older));
+  }
+  replaced->displaced.clear();
+  replaced->previous_texture_ = nullptr;
+  replaced->published_texture_ = nullptr;
+  replaced->texture = nullptr;
+  replaced->context = nullptr;
+  replaced->device = nullptr;
+  displaced.push_back(std::move(replaced));
 }
 
 const FlutterDesktopGpuSurfaceDescriptor* GpuTextureRecord::Describe() {

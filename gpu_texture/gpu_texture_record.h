@@ -24,7 +24,8 @@ struct GpuTextureRecord {
   GpuTextureRecord& operator=(const GpuTextureRecord&) = delete;
 
   // Records this one replaced under the same id, which the engine may still
-  // call; they end with this one, destroyed last.
+  // call until the id's unregistration completes; they end with this one,
+  // destroyed last. They keep only their source and descriptor (Displace).
   std::vector<std::unique_ptr<GpuTextureRecord>> displaced;
 
   // The GPU-surface source registered with the engine; its callback is
@@ -45,8 +46,19 @@ struct GpuTextureRecord {
   int64_t texture_id = 0;
 
   // Makes `width`, `height` and `handle` what the next descriptor request
-  // returns. Platform thread.
-  void Publish(int32_t new_width, int32_t new_height, SharedHandle handle);
+  // returns. `handle_texture` is the texture behind `handle` (null for a
+  // caller's): it is kept, and so is the one published before it, because a
+  // request that returned just before this call still names the old handle.
+  // Platform thread.
+  void Publish(int32_t new_width,
+               int32_t new_height,
+               SharedHandle handle,
+               const ComPtr<GpuTexture>& handle_texture);
+
+  // Takes `replaced` (and the records it displaced) into `displaced`. The
+  // engine can reach only its source and descriptor, so its GPU objects go
+  // at once. Platform thread.
+  void Displace(std::unique_ptr<GpuTextureRecord> replaced);
 
   // The descriptor callback: the embedder's requested size is ignored. Any
   // thread; never null.
@@ -59,6 +71,10 @@ struct GpuTextureRecord {
   // The handle last published: after a failed re-creation it stays the old
   // one while `shared_handle` is null.
   SharedHandle published_handle_ = nullptr;
+  // The textures behind the published handle and the one before it; only
+  // the platform thread touches them.
+  ComPtr<GpuTexture> published_texture_;
+  ComPtr<GpuTexture> previous_texture_;
 };
 
 }  // namespace velora

@@ -51,6 +51,13 @@ class TextureRegistrar {
 
   // Starts unregistering; `callback` (if any) runs once the engine no longer
   // uses the texture, possibly on another thread. Only then may the source go.
+  //
+  // What the plugin relies on: after the callback has run, the engine makes
+  // no callback for `texture_id` and none is still in progress, whichever
+  // registration under that id it went through. An engine that hands out an
+  // id again (a registration returning an id that is still registered)
+  // counts the callbacks of the sources registered under it before, so the
+  // completion may free all of them.
   virtual void UnregisterExternalTexture(int64_t texture_id, std::function<void()> callback) = 0;
 };
 

@@ -54,6 +54,47 @@ std::string FormatLogLine(unsigned long pid, unsigned long tid, const char* mess
 }
 
 #ifdef _WIN32
+namespace {
+
+// How long a writer waits for the lock. A holder that never lets go (a
+// process stopped in a debugger between lock and unlock) must not stall the
+// caller, which may be the UI thread or a renderer's: after a quarter of a
+// second in which no writer got a line out, the line goes out without the
+// lock. While others do get theirs out the wait goes on, up to a cap, so
+// that busy writers do not push each other past the lock.
+constexpr ULONGLONG kStalledLockMilliseconds = 250;
+constexpr ULONGLONG kLongestLockWaitMilliseconds = 2000;
+
+bool LockForAppend(HANDLE file, OVERLAPPED* range) {
+  const ULONGLONG start = GetTickCount64();
+  ULONGLONG progress_at = start;
+  LARGE_INTEGER seen_size = {};
+  (void)GetFileSizeEx(file, &seen_size);
+  for (int attempt = 0;; ++attempt) {
+    if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, range)) {
+      return true;
+    }
+    const ULONGLONG now = GetTickCount64();
+    LARGE_INTEGER size = {};
+    if (GetFileSizeEx(file, &size) && size.QuadPart != seen_size.QuadPart) {
+      seen_size = size;
+      progress_at = now;
+    }
+    if (now - progress_at >= kStalledLockMilliseconds ||
+        now - start >= kLongestLockWaitMilliseconds) {
+      return false;
+    }
+    // Lines take a fraction of a millisecond: yield first, then sleep.
+    if (attempt < 16) {
+      (void)SwitchToThread();
+    } else {
+      Sleep(1);
+    }
+  }
+}
+
+}  // namespace
+
 void AppendLogLine(const char* path, unsigned long pid, unsigned long tid, const char* message) {
   const std::string line = FormatLogLine(pid, tid, message);
   // Full sharing, as the C runtime's append mode would open it: other
@@ -67,11 +108,12 @@ void AppendLogLine(const char* path, unsigned long pid, unsigned long tid, const
   // Seeking to the end and writing are two steps, so concurrent writers
   // (threads, or other instances of the program) take turns on a lock of one
   // byte far past any data; it is held for the seek and the single write of
-  // the whole line, and goes with the handle at the latest.
+  // the whole line, and goes with the handle at the latest. Past a bounded
+  // wait the line is written without it.
   OVERLAPPED lock_range = {};
   lock_range.Offset = 0xFFFFFFFFu;
   lock_range.OffsetHigh = 0x7FFFFFFFu;
-  const bool locked = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock_range) != 0;
+  const bool locked = LockForAppend(file, &lock_range);
   LARGE_INTEGER end = {};
   if (SetFilePointerEx(file, end, nullptr, FILE_END)) {
     DWORD written = 0;

@@ -32,8 +32,11 @@ std::string FormatLogLine(unsigned long pid, unsigned long tid, const char* mess
 // Appends the formatted line to the file at `path` as one write, opening and
 // closing it for this one line. Concurrent writers, in this process or
 // another, never overwrite or tear each other's lines: on Windows the file's
-// own lock is held across the seek to the end and the write. Failures are
-// silent: logging never stops the program.
+// own lock is held across the seek to the end and the write. A lock that
+// nobody uses for a quarter of a second (a holder that is stuck), or that
+// stays taken for two seconds, is not waited for: the line is then written
+// without it. Failures are silent: logging never stops or stalls the
+// program.
 void AppendLogLine(const char* path, unsigned long pid, unsigned long tid, const char* message);
 
 // Appends one line to the run log / the GPU plugin log in the temporary

@@ -39,6 +39,9 @@ bool FlutterWindow::OnCreated() {
   auto controller = std::make_unique<flutter::FlutterViewController>(
       ClampedWidthOf(frame), ClampedHeightOf(frame), bundle_);
   std::swap(view_controller_, controller);
+  // The channel is on the earlier engine's messenger: it goes first, and a
+  // refused controller leaves the window without one.
+  window_channel_.reset();
   controller.reset();  // an earlier controller goes after its replacement exists
   // The controller always has an engine; only the view can be missing, when
   // the embedder refused to create the controller.
@@ -78,6 +81,7 @@ void FlutterWindow::OnFirstFrame() {
 
 void FlutterWindow::OnDestroying() {
   video_host_.Destroy();
+  window_channel_.reset();  // it lives on the engine's messenger
   if (view_controller_) {
     std::unique_ptr<flutter::FlutterViewController> controller = std::move(view_controller_);
     controller.reset();

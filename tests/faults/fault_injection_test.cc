@@ -327,9 +327,9 @@ TEST_F(FaultInjectionTest, EngineEndsWithTexturesRegisteredWhileFramesArrive) {
   for (std::thread& renderer : renderers) renderer.join();
 }
 
-// Registration answered with 0 is a failure: the caller gets
-// "register_failed" and nothing stays registered or allocated. Any other id,
-// negative ones included, is a texture the host keeps and answers.
+// Registration answered with 0 (the engine's "no texture") or a negative id
+// is a failure: the caller gets "register_failed" with the id, and nothing
+// stays registered or allocated, however many refusals come in a row.
 TEST_F(FaultInjectionTest, RegistrationReturningZeroOrANegativeId) {
   HostStack host;
   FlutterDesktopTextureRegistrarRef registrar = host.engine()->texture_registrar;
@@ -352,18 +352,33 @@ TEST_F(FaultInjectionTest, RegistrationReturningZeroOrANegativeId) {
   EXPECT_EQ(host.CreateTexture(Args({{"sharedHandle", EncodableValue("3")}})), 1);
 
   standin::SetNextTextureId(registrar, -7);
-  EXPECT_EQ(host.CreateTexture(Args({{"width", EncodableValue(4)}, {"height", EncodableValue(4)}})),
-            -7);
+  answers = host.Deliver(kGpuTextureChannelName, Encode("create", Args({{"width", EncodableValue(4)},
+                                                                         {"height", EncodableValue(4)}})));
+  ASSERT_EQ(answers.size(), 1u);
+  EXPECT_EQ(Hex(answers[0]),
+            "01" "070f" "72656769737465725f6661696c6564"                         // register_failed
+            "071b" "5265676973746572546578747572652072657475726e6564202d37"    // RegisterTexture returned -7
+            "00");
+  // Nothing under the refused id: update does not find it, dispose is a no-op.
   answers = host.Deliver(kGpuTextureChannelName,
                          Encode("update", Args({{"textureId", EncodableValue(-7)},
                                                 {"width", EncodableValue(6)}})));
-  ASSERT_EQ(HostStack::Decode(answers)->kind, Reply::kSuccess);
+  ASSERT_EQ(HostStack::Decode(answers)->code, "not_found");
   answers = host.Deliver(kGpuTextureChannelName,
                          Encode("dispose", Args({{"textureId", EncodableValue(-7)}})));
   ASSERT_EQ(answers.size(), 1u);
   EXPECT_EQ(Hex(answers[0]), "0001");
+
+  // Refusals in a row, of own textures of the default size, keep no device,
+  // context or texture each.
+  for (int i = 0; i < 50; ++i) {
+    standin::SetNextTextureId(registrar, i % 2 == 0 ? -1 : -7);
+    answers = host.Deliver(kGpuTextureChannelName, Encode("create", std::nullopt));
+    ASSERT_EQ(HostStack::Decode(answers)->code, "register_failed");
+  }
   standin::WaitForCompletions(registrar);
-  EXPECT_EQ(LiveSoftwareObjects().textures, 0);
+  const SoftwareObjectCounts after_refusals = LiveSoftwareObjects();
+  EXPECT_EQ(after_refusals.devices + after_refusals.contexts + after_refusals.textures, 0);
 }
 
 // The engine's compositor asks for descriptors after every marked frame, on

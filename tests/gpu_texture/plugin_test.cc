@@ -88,17 +88,23 @@ TEST_F(GpuTexturePluginTest, CreateFailuresAnswerTheirErrorAndKeepNothing) {
   EXPECT_EQ(registrar_.registrations(), 0);
   ExpectNoGpuObjects();
 
-  // The engine answers 0: it holds nothing under an id it never returned, so
-  // nothing is unregistered and the record is gone at once.
-  registrar_.SetNextId(0);
-  ExpectError(Call("create"), "register_failed", "RegisterTexture returned 0");
+  // The engine answers 0 (its "no texture") or a negative id (our
+  // registrar's -1 for a source it cannot pass on): it holds nothing under
+  // an id it never gave out, so nothing is unregistered and the record is
+  // gone at once.
+  for (const int64_t refused : {int64_t{0}, int64_t{-1}, std::numeric_limits<int64_t>::min()}) {
+    registrar_.SetNextId(refused);
+    ExpectError(Call("create"), "register_failed",
+                ("RegisterTexture returned " + std::to_string(refused)).c_str());
+  }
   EXPECT_TRUE(registrar_.unregistered().empty());
   ExpectNoGpuObjects();
   EXPECT_EQ(registrar_.RunCompletions(), 0);
+  registrar_.SetNextId(1);
   EXPECT_EQ(Create(), 1);
   const std::vector<std::string> messages = log_.Messages();
-  ASSERT_EQ(messages.size(), 7u);
-  EXPECT_EQ(std::count(messages.begin(), messages.end(), "HandleCreate begin"), 6);
+  ASSERT_EQ(messages.size(), 9u);
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), "HandleCreate begin"), 8);
 
   plugin_.reset();
   const size_t unregistered = registrar_.unregistered().size();
@@ -128,10 +134,12 @@ TEST_F(GpuTexturePluginTest, UpdateOfAnOwnTextureMakesANewOneEvenAtTheSameSize) 
                                          {"height", EncodableValue(int64_t{1})}}));
   ExpectSize(Describe(id), 800, 480);
   EXPECT_EQ(HandleText(Describe(id)), HandleText(resized));
-  // One device for the record's life, one texture alive at a time, and the
-  // engine told to ask again after each update.
+  // One device for the record's life; the texture whose handle was
+  // published before the last one is kept (a request that returned just
+  // before the update still names it), no older one; and the engine told to
+  // ask again after each update.
   EXPECT_EQ(backend_.device_calls, 1);
-  EXPECT_EQ(LiveSoftwareObjects().textures, 1);
+  EXPECT_EQ(LiveSoftwareObjects().textures, 2);
   EXPECT_EQ(registrar_.marks(id), 2);
   EXPECT_EQ(
       log_.Messages(),
@@ -149,28 +157,34 @@ TEST_F(GpuTexturePluginTest, FailedRecreationKeepsTheRecordAndACallerHandleEndsT
   ExpectError(
       Call("update", Args({{"textureId", EncodableValue(id)}, {"width", EncodableValue(9)}})),
       "texture_error", "Failed to recreate shared texture");
-  // Still registered, with the descriptor from before; no texture now.
+  // Still registered, with the descriptor from before, and the texture
+  // behind that handle alive while it is the published one.
   EXPECT_TRUE(registrar_.Reachable(id));
   EXPECT_EQ(HandleText(Describe(id)), old_handle);
   ExpectSize(Describe(id), 64, 32);
-  EXPECT_EQ(LiveSoftwareObjects().textures, 0);
+  EXPECT_EQ(LiveSoftwareObjects().textures, 1);
+  ExpectError(Call("update", Id(id)), "texture_error", "Failed to recreate shared texture");
+  EXPECT_EQ(HandleText(Describe(id)), old_handle);
+  EXPECT_EQ(LiveSoftwareObjects().textures, 1);
   backend_.fail_texture = false;
   ASSERT_EQ(Call("update", Id(id)).kind, Reply::kSuccess);  // tries again
-  EXPECT_EQ(LiveSoftwareObjects().textures, 1);
+  EXPECT_EQ(LiveSoftwareObjects().textures, 2);
 
-  // A caller's handle: the texture goes, the device stays.
+  // A caller's handle: the own texture goes once its handle is two updates
+  // old, the device stays.
   EXPECT_EQ(HandleText(Call("update", Args({{"textureId", EncodableValue(id)},
                                             {"sharedHandle", EncodableValue("99")}}))),
             "99");
   EXPECT_EQ(HandleText(Describe(id)), "99");
-  EXPECT_EQ(LiveSoftwareObjects().textures, 0);
+  EXPECT_EQ(LiveSoftwareObjects().textures, 1);
   EXPECT_EQ(LiveSoftwareObjects().devices, 1);
   // From now on only the size changes.
   EXPECT_EQ(HandleText(Call("update", Args({{"textureId", EncodableValue(id)},
                                             {"height", EncodableValue(16)}}))),
             "99");
   ExpectSize(Describe(id), 64, 16);
-  EXPECT_EQ(backend_.texture_calls, 3);
+  EXPECT_EQ(LiveSoftwareObjects().textures, 0);
+  EXPECT_EQ(backend_.texture_calls, 4);
 }
 
 // The engine may ask for a descriptor until unregistration has completed:
@@ -203,18 +217,22 @@ TEST_F(GpuTexturePluginTest, DestructionWithdrawsThePluginAndUnregistersWhatIsLe
   ExpectSize(Describe(own), 1920, 1080);
   EXPECT_EQ(registrar_.RunCompletions(), 2);
   ExpectNoGpuObjects();
+  // Its handler went first: a late message finds no channel, not the plugin
+  // that is gone (AddressSanitizer watches).
+  EXPECT_EQ(Call("create").kind, Reply::kNotImplemented);
+  ExpectNoGpuObjects();
 }
 
 TEST_F(GpuTexturePluginTest, TheLongestLogLineIsWrittenWholeAndSizesReachTheEngineSignExtended) {
-  registrar_.SetNextId(std::numeric_limits<int64_t>::min());
+  registrar_.SetNextId(std::numeric_limits<int64_t>::max());
   const int32_t lowest = std::numeric_limits<int32_t>::min();
   Create(Args({{"sharedHandle", EncodableValue(int32_t{-1})},
                {"width", EncodableValue(lowest)},
                {"height", EncodableValue(lowest)}}));
   EXPECT_EQ(log_.Messages().at(1),
-            "HandleCreate done textureId=-9223372036854775808 handle=18446744073709551615 "
-            "w=-2147483648 h=-2147483648");  // 104 characters
-  ExpectSize(Describe(std::numeric_limits<int64_t>::min()), static_cast<size_t>(int64_t{lowest}),
+            "HandleCreate done textureId=9223372036854775807 handle=18446744073709551615 "
+            "w=-2147483648 h=-2147483648");  // 103 characters
+  ExpectSize(Describe(std::numeric_limits<int64_t>::max()), static_cast<size_t>(int64_t{lowest}),
              static_cast<size_t>(int64_t{lowest}));
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <utility>
 
 #include "host/log_file.h"
@@ -48,7 +49,10 @@ class CapturingResult : public flutter::MethodResult<flutter::EncodableValue> {
 
 int64_t RecordingTextureRegistrar::RegisterTexture(flutter::TextureSource* source) {
   ++registrations_;
-  const int64_t id = next_id_++;
+  const int64_t id = next_id_;
+  if (next_id_ != std::numeric_limits<int64_t>::max()) {
+    ++next_id_;
+  }
   sources_[id] = source;
   return id;
 }

@@ -167,12 +167,58 @@ TEST_F(StandinTextureTest, ARecordReplacedUnderItsIdLivesUntilTheIdIsUnregistere
   const FlutterDesktopGpuSurfaceDescriptor* now = standin::RequestGpuSurface(embedder_, id, 0, 0);
   ASSERT_NE(now, nullptr);
   EXPECT_EQ(now->height, 101u);
-  EXPECT_EQ(LiveSoftwareObjects().textures, 101);
+  // Only the newest record keeps GPU objects: the displaced ones keep what
+  // the engine can reach, their source and descriptor.
+  const SoftwareObjectCounts kept = LiveSoftwareObjects();
+  EXPECT_EQ(kept.devices, 1);
+  EXPECT_EQ(kept.contexts, 1);
+  EXPECT_EQ(kept.textures, 1);
   EXPECT_EQ(channel_.Call("dispose", Args({{"textureId", EncodableValue(id)}})).value,
             EncodableValue(true));
   standin::WaitForCompletions(embedder_);
   const SoftwareObjectCounts live = LiveSoftwareObjects();
   EXPECT_EQ(live.devices + live.contexts + live.textures, 0);
+}
+
+// The compositor has called the record's callback and is descheduled
+// before it reads the descriptor; meanwhile the engine hands the id out again
+// and the id is disposed. The completion waits for that request, whichever
+// registration it went through, so the record it reads is still alive
+// (AddressSanitizer watches the read).
+TEST_F(StandinTextureTest, AReplacedRecordOutlivesARequestInProgressWhenItsIdIsDisposed) {
+  const int64_t id = Create(2, 1);
+  standin::HoldCompositorAfterNextCallback(embedder_);
+  gpu_texture_mark_frame_available(id);
+  standin::WaitUntilCompositorHeld(embedder_);
+  standin::SetNextTextureId(embedder_, id);
+  ASSERT_EQ(Create(4, 2), id);
+  EXPECT_EQ(channel_.Call("dispose", Args({{"textureId", EncodableValue(id)}})).value,
+            EncodableValue(true));
+  EXPECT_EQ(standin::CompletionsNotRun(embedder_), 1u);
+  standin::ReleaseCompositor(embedder_);
+  standin::WaitForCompositor(embedder_);
+  standin::WaitForCompletions(embedder_);
+  EXPECT_EQ(standin::CompletionsNotRun(embedder_), 0u);
+}
+
+// A request returned the descriptor just before an update published the new
+// handle, and reads it afterwards: the texture behind the handle it holds is
+// still alive then, and goes only with the update after.
+TEST_F(StandinTextureTest, AnUpdateKeepsTheTextureWhoseHandleARequestInProgressHolds) {
+  const int64_t id = Create(2, 1);
+  standin::HoldCompositorAfterNextCallback(embedder_);
+  gpu_texture_mark_frame_available(id);
+  standin::WaitUntilCompositorHeld(embedder_);
+  ASSERT_EQ(channel_.Call("update", Args({{"textureId", EncodableValue(id)}})).kind,
+            Reply::kSuccess);
+  EXPECT_EQ(LiveSoftwareObjects().textures, 2);
+  standin::ReleaseCompositor(embedder_);
+  standin::WaitForCompositor(embedder_);
+  ASSERT_EQ(channel_.Call("update", Args({{"textureId", EncodableValue(id)}})).kind,
+            Reply::kSuccess);
+  EXPECT_EQ(LiveSoftwareObjects().textures, 2);  // the first one went
+  EXPECT_EQ(channel_.Call("dispose", Args({{"textureId", EncodableValue(id)}})).value,
+            EncodableValue(true));
 }
 
 }  // namespace

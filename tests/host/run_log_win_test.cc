@@ -188,5 +188,44 @@ TEST(RunLogWinTest, ConcurrentWritersInSeveralProcessesLoseNoLine) {
   EXPECT_EQ(seen.size(), static_cast<size_t>(3 * kThreads * kLines));
 }
 
+// Another writer holds the lock byte and never lets go (a process stopped in
+// a debugger between its lock and unlock): each log still gets its line,
+// after a bounded wait, and the caller is not held up for long.
+TEST(RunLogWinTest, ALockThatIsNeverReleasedDelaysALineOnlyBriefly) {
+  test::TempDir dir;
+  TempVariables temp(dir.path() + "\\");
+  std::vector<HANDLE> holders;
+  OVERLAPPED range = {};
+  range.Offset = 0xFFFFFFFFu;
+  range.OffsetHigh = 0x7FFFFFFFu;
+  for (const char* name : {kRunLogFileName, kGpuPluginLogFileName}) {
+    const std::string path = dir.path() + "\\" + name;
+    HANDLE holder =
+        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE) << name;
+    ASSERT_TRUE(LockFileEx(holder, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &range)) << name;
+    holders.push_back(holder);
+  }
+  HANDLE written = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread writer([written] {
+    WriteRunLog("past a held lock");
+    WriteGpuPluginLog("past a held lock too");
+    SetEvent(written);
+  });
+  const DWORD waited = WaitForSingleObject(written, 10000);
+  for (HANDLE holder : holders) {
+    (void)UnlockFileEx(holder, 0, 1, 0, &range);  // lets a writer that waits for ever finish
+    CloseHandle(holder);
+  }
+  writer.join();
+  CloseHandle(written);
+  EXPECT_EQ(waited, WAIT_OBJECT_0) << "the two lines waited more than 10 s for the lock";
+  EXPECT_EQ(test::LogLinesOf(kRunLogFileName, GetCurrentProcessId()),
+            std::vector<std::string>{"past a held lock"});
+  EXPECT_EQ(test::LogLinesOf(kGpuPluginLogFileName, GetCurrentProcessId()),
+            std::vector<std::string>{"past a held lock too"});
+}
+
 }  // namespace
 }  // namespace velora

@@ -232,7 +232,7 @@ class SoakScript {
       80,   // 16 dispose
       20,   // 17 dispose with bad arguments or unknown ids
       10,   // 18 frames through the export
-      3,    // 19 registration refused (0) or odd (negative)
+      3,    // 19 registration refused (0 or a negative id)
       20,   // 20 unknown GPU method
       170,  // 21 a stateless row of the hostile table
   };
@@ -661,21 +661,13 @@ class SoakScript {
 
   void OddRegistration() {
     const auto [handle_text, handle] = RandomHandle();
-    if (rng_.OneIn(2) || textures_.size() >= 24) {
-      Step("nexttextureid 0");
-      Gpu("create", "{\"sharedHandle\": " + handle_text + "}",
-          Error("register_failed", "RegisterTexture returned 0"), "create, registration refused");
-      gpu_log_.push_back("HandleCreate begin");
-      return;
-    }
-    // A negative id is no failure to the host: it keeps the texture under it.
-    const int64_t id = -1000000 - static_cast<int64_t>(odd_ids_++);
+    // The engine's "no texture" (0) or a negative id: refused, nothing kept.
+    const int64_t id = rng_.OneIn(2) ? 0 : -1000000 - static_cast<int64_t>(odd_ids_++);
     Step("nexttextureid " + std::to_string(id));
-    Gpu("create", "{\"sharedHandle\": " + handle_text + "}", CreateAnswer(handle, id),
-        "create, negative id");
-    Texture texture{handle, 1920, 1080};
-    LogDone("HandleCreate", id, texture);
-    textures_[id] = texture;
+    Gpu("create", "{\"sharedHandle\": " + handle_text + "}",
+        Error("register_failed", "RegisterTexture returned " + std::to_string(id)),
+        id == 0 ? "create, registration refused" : "create, negative id refused");
+    gpu_log_.push_back("HandleCreate begin");
   }
 
   void HostileRowOp() {

@@ -83,6 +83,10 @@ void SetRepeatNextFrameCallback(bool repeat) {
   Settings().repeat_next_frame_callback = repeat;
 }
 
+void SetRefuseViewController(bool refuse) {
+  Settings().refuse_view_controller = refuse;
+}
+
 }  // namespace velora::standin
 
 using velora::standin::Settings;

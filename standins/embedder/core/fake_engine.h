@@ -132,6 +132,9 @@ VELORA_STANDIN_EXPORT void ProduceFrame(FlutterDesktopEngine* engine);
 // Sets repeat_next_frame_callback, for the app side in its own library.
 VELORA_STANDIN_EXPORT void SetRepeatNextFrameCallback(bool repeat);
 
+// Sets refuse_view_controller, for tests outside the library.
+VELORA_STANDIN_EXPORT void SetRefuseViewController(bool refuse);
+
 }  // namespace velora::standin
 
 #endif  // VELORA_STANDINS_EMBEDDER_CORE_FAKE_ENGINE_H_

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "standins/embedder/core/contract_violations.h"
 
@@ -17,6 +18,9 @@ struct FlutterDesktopTextureRegistrar {
     // Requests calling into the host's callback right now; the completion of
     // an unregistration waits for them.
     int in_flight = 0;
+    // Textures this one replaced under the same id: their requests still in
+    // progress count until the id's unregistration completes.
+    std::vector<std::shared_ptr<Texture>> replaced;
     // Compositor: whether a request is queued, how many were made, and what
     // the last one returned.
     bool compose_queued = false;
@@ -27,6 +31,19 @@ struct FlutterDesktopTextureRegistrar {
     std::shared_ptr<Texture> texture;  // null for an id that was not registered
     void (*callback)(void*) = nullptr;
     void* user_data = nullptr;
+
+    // No request is calling into any texture registered under the id.
+    bool Idle() const {
+      if (!texture) {
+        return true;
+      }
+      for (const std::shared_ptr<Texture>& old : texture->replaced) {
+        if (old->in_flight != 0) {
+          return false;
+        }
+      }
+      return texture->in_flight == 0;
+    }
   };
 
   std::mutex mutex;
@@ -36,12 +53,18 @@ struct FlutterDesktopTextureRegistrar {
   std::optional<int64_t> forced_id;
   std::deque<Completion> completions;
   bool completing = false;
+  // The completion being run waits for requests still in progress.
+  bool completion_waiting = false;
   bool stopping = false;
   std::thread worker;
   // Ids whose marked frames await the compositor, each once.
   std::deque<int64_t> to_compose;
   bool composing = false;
   std::thread compositor;
+  // Test hold: the compositor stops once between a callback's return and its
+  // read of the descriptor, as a descheduled engine thread would.
+  bool hold_requested = false;
+  bool held = false;
 
   void Compose() {
     std::unique_lock<std::mutex> lock(mutex);
@@ -67,6 +90,14 @@ struct FlutterDesktopTextureRegistrar {
       lock.unlock();
       const FlutterDesktopGpuSurfaceDescriptor* descriptor =
           config.callback(width, height, config.user_data);
+      lock.lock();
+      if (hold_requested) {
+        hold_requested = false;
+        held = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return !held || stopping; });
+      }
+      lock.unlock();
       std::optional<FlutterDesktopGpuSurfaceDescriptor> copy;
       if (descriptor != nullptr) {
         copy = *descriptor;  // read while the request still counts as in progress
@@ -90,7 +121,10 @@ struct FlutterDesktopTextureRegistrar {
       Completion next = std::move(completions.front());
       completions.pop_front();
       completing = true;
-      changed.wait(lock, [&] { return !next.texture || next.texture->in_flight == 0; });
+      completion_waiting = !next.Idle();
+      changed.notify_all();
+      changed.wait(lock, [&] { return next.Idle(); });
+      completion_waiting = false;
       lock.unlock();
       next.callback(next.user_data);
       lock.lock();
@@ -239,6 +273,31 @@ std::optional<FlutterDesktopGpuSurfaceDescriptor> LastComposedDescriptor(
   return found != registrar->textures.end() ? found->second->last_composed : std::nullopt;
 }
 
+void HoldCompositorAfterNextCallback(FlutterDesktopTextureRegistrarRef registrar) {
+  std::lock_guard<std::mutex> lock(registrar->mutex);
+  registrar->hold_requested = true;
+}
+
+void WaitUntilCompositorHeld(FlutterDesktopTextureRegistrarRef registrar) {
+  std::unique_lock<std::mutex> lock(registrar->mutex);
+  registrar->changed.wait(lock, [&] { return registrar->held; });
+}
+
+void ReleaseCompositor(FlutterDesktopTextureRegistrarRef registrar) {
+  std::lock_guard<std::mutex> lock(registrar->mutex);
+  registrar->held = false;
+  registrar->changed.notify_all();
+}
+
+size_t CompletionsNotRun(FlutterDesktopTextureRegistrarRef registrar) {
+  std::unique_lock<std::mutex> lock(registrar->mutex);
+  registrar->changed.wait(lock, [&] {
+    return registrar->completion_waiting ||
+           (registrar->completions.empty() && !registrar->completing);
+  });
+  return registrar->completions.size() + (registrar->completing ? 1 : 0);
+}
+
 void WaitForCompositor(FlutterDesktopTextureRegistrarRef registrar) {
   std::unique_lock<std::mutex> lock(registrar->mutex);
   registrar->changed.wait(lock,
@@ -273,7 +332,14 @@ int64_t FlutterDesktopTextureRegistrarRegisterExternalTexture(
   }
   auto texture = std::make_shared<velora::standin::Texture>();
   texture->info = *info;
-  texture_registrar->textures[id] = std::move(texture);
+  std::shared_ptr<velora::standin::Texture>& entry = texture_registrar->textures[id];
+  if (entry) {
+    // An id handed out again: what was registered under it may still be
+    // inside a callback, which the id's unregistration must wait for.
+    texture->replaced = std::move(entry->replaced);
+    texture->replaced.push_back(std::move(entry));
+  }
+  entry = std::move(texture);
   return id;
 }
 

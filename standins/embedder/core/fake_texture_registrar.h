@@ -8,8 +8,10 @@
 // - marking a frame succeeds for a registered id only, from any thread;
 // - unregistration removes the texture at once and calls its completion
 //   exactly once, later, on the registrar's own worker thread, and only after
-//   every descriptor or pixel-buffer request for that texture already in
-//   progress has returned (so the completion may free the source);
+//   every descriptor or pixel-buffer request for that id already in
+//   progress has returned, also one on a texture that a later registration
+//   under the same id replaced (so the completion may free every source
+//   registered under the id);
 // - with the compositor started, every marked frame of a GPU-surface texture
 //   is followed by a descriptor request on the compositor's own thread
 //   (marks that arrive while one is pending fold into it).
@@ -80,6 +82,17 @@ VELORA_STANDIN_EXPORT uint64_t ComposedFrames(FlutterDesktopTextureRegistrarRef 
 VELORA_STANDIN_EXPORT std::optional<FlutterDesktopGpuSurfaceDescriptor> LastComposedDescriptor(
     FlutterDesktopTextureRegistrarRef registrar,
     int64_t id);
+
+// A hold for tests: the compositor's next request stops after the host's
+// callback has returned and before the descriptor is read, until released.
+VELORA_STANDIN_EXPORT void HoldCompositorAfterNextCallback(
+    FlutterDesktopTextureRegistrarRef registrar);
+VELORA_STANDIN_EXPORT void WaitUntilCompositorHeld(FlutterDesktopTextureRegistrarRef registrar);
+VELORA_STANDIN_EXPORT void ReleaseCompositor(FlutterDesktopTextureRegistrarRef registrar);
+
+// Waits until the completion thread can go no further (all run, or one
+// waiting for requests in progress) and returns how many have not run.
+VELORA_STANDIN_EXPORT size_t CompletionsNotRun(FlutterDesktopTextureRegistrarRef registrar);
 
 // Blocks until every frame marked so far has been composed (or its texture
 // has gone).
