@@ -1,15 +1,16 @@
 # The application bundle, its packages and the prebuilt-engine path.
 #
 # The bundle is the folder a user runs: velora.exe, flutter_windows.dll, the
-# two plugin libraries and data/ (icudtl.dat, flutter_assets/, app.so). The
-# build lays it out in bin/ (so tests run from the build tree), install
-# copies exactly these files, and CPack packs the install as a zip and a
-# per-user NSIS installer.
+# two plugin libraries and data/ (icudtl.dat, flutter_assets/, app.so). Every
+# build lays it out in bin/, one folder for every configuration (so tests,
+# the run command and a debugger start velora.exe from the build tree);
+# install copies exactly these files (and, for MSVC, its runtime), and CPack
+# packs the install as a zip and a per-user NSIS installer.
 #
 # A prebuilt engine replaces the stand-ins through the cache options below;
 # our own CMake files stay as they are.
 
-set(VELORA_DATA_OUTPUT_DIR ${CMAKE_BINARY_DIR}/bin/data)
+set(VELORA_DATA_OUTPUT_DIR ${VELORA_OUTPUT_DIR}/data)
 set(VELORA_VERSION ${PROJECT_VERSION})
 # Flutter's form of the version, build number after the plus: 1.0.0+1.
 set(VELORA_VERSION_TEXT
@@ -31,7 +32,7 @@ set(VELORA_TEXTURE_RGBA_RENDERER_PLUGIN_DLL "" CACHE FILEPATH
 set(VELORA_TEXTURE_RGBA_RENDERER_PLUGIN_IMPORT_LIB "" CACHE FILEPATH
     "Import library of the prebuilt texture_rgba_renderer_plugin.dll")
 set(VELORA_APP_DATA_DIR "" CACHE PATH
-    "The app's data/ folder as its Flutter build makes it (flutter_assets, icudtl.dat, app.so)")
+    "The app's data/ folder as its Flutter build makes it (flutter_assets, icudtl.dat, and app.so or, from a debug build, flutter_assets/kernel_blob.bin)")
 set(_velora_prebuilt_options
     VELORA_ENGINE_DLL VELORA_ENGINE_IMPORT_LIB
     VELORA_DESKTOP_DROP_PLUGIN_DLL VELORA_DESKTOP_DROP_PLUGIN_IMPORT_LIB
@@ -60,12 +61,23 @@ if(_velora_given AND NOT WIN32)
 endif()
 if(_velora_given)
   set(VELORA_PREBUILT_ENGINE ON)
-  foreach(data_file icudtl.dat flutter_assets app.so)
+  foreach(data_file icudtl.dat flutter_assets)
     if(NOT EXISTS "${VELORA_APP_DATA_DIR}/${data_file}")
       message(FATAL_ERROR "VELORA_APP_DATA_DIR has no ${data_file}")
     endif()
   endforeach()
-  message(STATUS "Prebuilt engine: ${VELORA_ENGINE_DLL}; app data: ${VELORA_APP_DATA_DIR}")
+  # A release build's data/ carries the app compiled ahead of time (app.so);
+  # a debug build's carries its kernel for a debug engine's JIT instead.
+  if(EXISTS "${VELORA_APP_DATA_DIR}/app.so")
+    set(_velora_app_kind "release, app.so")
+  elseif(EXISTS "${VELORA_APP_DATA_DIR}/flutter_assets/kernel_blob.bin")
+    set(_velora_app_kind "debug, flutter_assets/kernel_blob.bin: needs a debug engine")
+  else()
+    message(FATAL_ERROR "VELORA_APP_DATA_DIR has neither app.so (a release build's) nor "
+                        "flutter_assets/kernel_blob.bin (a debug build's)")
+  endif()
+  message(STATUS "Prebuilt engine: ${VELORA_ENGINE_DLL}; app data (${_velora_app_kind}): "
+                 "${VELORA_APP_DATA_DIR}")
   set(_velora_files_flutter_windows VELORA_ENGINE)
   set(_velora_files_desktop_drop_plugin VELORA_DESKTOP_DROP_PLUGIN)
   set(_velora_files_texture_rgba_renderer_plugin VELORA_TEXTURE_RGBA_RENDERER_PLUGIN)
@@ -79,10 +91,17 @@ else()
   set(VELORA_PREBUILT_ENGINE OFF)
 endif()
 
-# Copies a data/ folder's files into the build's bin/data at build time.
+# velora_stage_data_files(<data folder> [<file>...])
+# Copies a data/ folder's files into bin/data, and the files given into bin/,
+# at every build, before velora.exe is linked.
 function(velora_stage_data_files source_dir)
+  set(copy_files "")
+  if(ARGN)
+    set(copy_files COMMAND ${CMAKE_COMMAND} -E copy_if_different ${ARGN} ${VELORA_OUTPUT_DIR})
+  endif()
   add_custom_target(velora_data_files ALL
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${source_dir} ${VELORA_DATA_OUTPUT_DIR}
+    ${copy_files}
     COMMENT "Laying out data/ beside the executable")
 endfunction()
 
@@ -91,19 +110,35 @@ endfunction()
 function(velora_bundle_install_and_package)
   target_include_directories(velora PRIVATE ${VELORA_GENERATED_DIR})
   if(VELORA_PREBUILT_ENGINE)
-    velora_stage_data_files(${VELORA_APP_DATA_DIR})
+    # The vendor's DLLs too: nothing else puts them beside the build tree's
+    # velora.exe.
+    set(libraries ${VELORA_PREBUILT_LIBRARIES})
+    list(TRANSFORM libraries PREPEND "$<TARGET_FILE:")
+    list(TRANSFORM libraries APPEND ">")
+    velora_stage_data_files(${VELORA_APP_DATA_DIR} ${libraries})
+    set(data_dir ${VELORA_APP_DATA_DIR})
   else()
     # The tests and the run command start velora.exe from bin/: its data
     # must be there too.
     add_dependencies(velora velora_app)
+    set(data_dir ${VELORA_DATA_OUTPUT_DIR})
   endif()
   add_dependencies(velora velora_data_files)
+  # Visual Studio starts (F5) and debugs velora.exe, not ALL_BUILD.
+  set_property(DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTY VS_STARTUP_PROJECT velora)
 
   install(TARGETS velora RUNTIME DESTINATION .)
   foreach(library IN LISTS VELORA_PREBUILT_LIBRARIES)
     install(FILES $<TARGET_FILE:${library}> DESTINATION .)
   endforeach()
-  install(DIRECTORY ${VELORA_DATA_OUTPUT_DIR}/ DESTINATION data)
+  install(DIRECTORY ${data_dir}/ DESTINATION data)
+  if(MSVC)
+    # An MSVC build imports the Visual C++ runtime (VCRUNTIME140.dll,
+    # VCRUNTIME140_1.dll, MSVCP140.dll), which a clean PC does not have:
+    # it goes beside velora.exe, and so into the zip and the installer.
+    set(CMAKE_INSTALL_SYSTEM_RUNTIME_DESTINATION .)
+    include(InstallRequiredSystemLibraries)
+  endif()
 
   if(NOT VELORA_PREBUILT_ENGINE)
     velora_add_test_kit()
@@ -118,12 +153,13 @@ function(velora_bundle_install_and_package)
   set(CPACK_GENERATOR ZIP NSIS)
   # Users get the binaries without their debug information.
   set(CPACK_STRIP_FILES ON)
-  # Our own installer script (per user, 64-bit), found before CPack's own.
+  # Our own installer script (per user), found before CPack's own.
   set(CPACK_MODULE_PATH ${PROJECT_SOURCE_DIR}/scripts/packaging)
   set(CPACK_NSIS_DISPLAY_NAME Ondexa)
   set(CPACK_NSIS_PACKAGE_NAME Ondexa)
   set(CPACK_NSIS_INSTALLED_ICON_NAME velora.exe)
   set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/scripts/packaging/cpack_options.cmake)
+  set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/scripts/packaging/report_installer_target.cmake)
   include(CPack)
 endfunction()
 
@@ -143,5 +179,5 @@ function(velora_add_test_kit)
             -DOUT_DIR=${CMAKE_BINARY_DIR} -DKIT_NAME=${kit_name}
             -P ${PROJECT_SOURCE_DIR}/scripts/packaging/make_test_kit.cmake
     COMMENT "Making the test kit ${kit_name}.zip")
-  add_dependencies(test_kit velora run_host ${test_targets})
+  add_dependencies(test_kit velora run_host time_limit ${test_targets})
 endfunction()

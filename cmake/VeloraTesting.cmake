@@ -1,24 +1,37 @@
-# GoogleTest for both builds: the native build uses Debian's prebuilt library,
-# the cross build compiles the sources Debian ships under /usr/src/googletest.
+# GoogleTest for the builds with tests: the native build uses Debian's
+# prebuilt library, the Windows stand-in build compiles GoogleTest's sources
+# (Debian ships them under /usr/src/googletest). A build against a prebuilt
+# engine builds no test and does not include this file.
 include(GoogleTest)
 
 if(WIN32)
+  set(VELORA_GOOGLETEST_DIR /usr/src/googletest CACHE PATH
+      "GoogleTest's sources, compiled for the Windows tests of the stand-in build")
+  if(NOT EXISTS ${VELORA_GOOGLETEST_DIR}/CMakeLists.txt)
+    message(FATAL_ERROR "VELORA_GOOGLETEST_DIR (${VELORA_GOOGLETEST_DIR}) holds no GoogleTest "
+                        "sources; the Windows stand-in build needs them for its tests. "
+                        "A build against a prebuilt engine needs none: give its VELORA_* options.")
+  endif()
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_subdirectory(${VELORA_GOOGLETEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   set(VELORA_GTEST_MAIN gtest_main)
 else()
   find_package(GTest REQUIRED)
   set(VELORA_GTEST_MAIN GTest::gtest_main)
 endif()
 
-# velora_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...])
+# velora_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT SECONDS])
 # One binary per area; every TEST becomes its own CTest case. Windows binaries
 # run under Wine through the toolchain's emulator, so cases are listed from the
-# sources instead of by running the binary at build time.
+# sources instead of by running the binary at build time. TIMEOUT (default
+# 180) is each Windows case's time limit, under CTest and in the test kit.
 function(velora_add_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 180)
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} ${VELORA_GTEST_MAIN})
   if(WIN32)
@@ -29,12 +42,12 @@ function(velora_add_gtest name)
     # holding the run.
     if(tests)
       set_tests_properties(${tests} PROPERTIES PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test\\."
-                                               TIMEOUT 180)
+                                               TIMEOUT ${ARG_TIMEOUT})
       # The same cases, one process each, go into the test kit for Windows.
       foreach(test IN LISTS tests)
         string(LENGTH "${name}." prefix_length)
         string(SUBSTRING "${test}" ${prefix_length} -1 filter)
-        set_property(GLOBAL APPEND PROPERTY VELORA_KIT_CASES "${name}.exe ${filter}")
+        set_property(GLOBAL APPEND PROPERTY VELORA_KIT_CASES "${name}.exe ${filter} ${ARG_TIMEOUT}")
       endforeach()
       set_property(GLOBAL APPEND PROPERTY VELORA_KIT_TARGETS ${name})
       # The label lets the test command run them once, through the kit.

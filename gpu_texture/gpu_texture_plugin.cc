@@ -138,17 +138,33 @@ GpuTexturePlugin::~GpuTexturePlugin() {
   }
 }
 
+// Compared in this order, by exact bytes; the first match answers.
+const GpuTexturePlugin::Method GpuTexturePlugin::kMethods[] = {
+    {"create", &GpuTexturePlugin::HandleCreate},
+    {"createGpuTexture", &GpuTexturePlugin::HandleCreate},
+    {"update", &GpuTexturePlugin::HandleUpdate},
+    {"updateGpuTextureSize", &GpuTexturePlugin::HandleUpdate},
+    {"dispose", &GpuTexturePlugin::HandleDispose},
+    {"disposeGpuTexture", &GpuTexturePlugin::HandleDispose},
+};
+
 void GpuTexturePlugin::OnMethodCall(const MethodCall& call, std::unique_ptr<MethodResult> result) {
-  const std::string& method = call.MethodName();
-  if (method == "create" || method == "createGpuTexture") {
-    HandleCreate(call.Arguments(), std::move(result));
-  } else if (method == "update" || method == "updateGpuTextureSize") {
-    HandleUpdate(call.Arguments(), std::move(result));
-  } else if (method == "dispose" || method == "disposeGpuTexture") {
-    HandleDispose(call.Arguments(), std::move(result));
-  } else {
-    result->NotImplemented();
+  const std::string_view name = call.MethodName();
+  for (const Method& method : kMethods) {
+    if (name == method.name) {
+      (this->*method.handle)(call.Arguments(), std::move(result));
+      return;
+    }
   }
+  result->NotImplemented();
+}
+
+std::vector<std::string> GpuTexturePlugin::MethodNames() {
+  std::vector<std::string> names;
+  for (const Method& method : kMethods) {
+    names.emplace_back(method.name);
+  }
+  return names;
 }
 
 void GpuTexturePlugin::HandleCreate(const EncodableValue* arguments,

@@ -6,7 +6,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "gpu_texture/gpu_backend.h"
 #include "gpu_texture/gpu_texture_record.h"
@@ -52,6 +55,8 @@ class GpuTexturePlugin : public flutter::Plugin {
 
   // Dispatches by exact method name; answers every call exactly once.
   void OnMethodCall(const MethodCall& call, std::unique_ptr<MethodResult> result);
+  // The method names OnMethodCall serves, in the order it compares them.
+  static std::vector<std::string> MethodNames();
 
   flutter::TextureRegistrar* texture_registrar() const { return texture_registrar_; }
 
@@ -60,6 +65,13 @@ class GpuTexturePlugin : public flutter::Plugin {
   void HandleUpdate(const flutter::EncodableValue* arguments, std::unique_ptr<MethodResult> result);
   void HandleDispose(const flutter::EncodableValue* arguments,
                      std::unique_ptr<MethodResult> result);
+
+  struct Method {
+    std::string_view name;
+    void (GpuTexturePlugin::*handle)(const flutter::EncodableValue* arguments,
+                                     std::unique_ptr<MethodResult> result);
+  };
+  static const Method kMethods[];
 
   // Unregisters `record`'s id and keeps the record, whose source and
   // descriptor the engine may still reach, until the completion has run.

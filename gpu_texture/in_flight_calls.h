@@ -13,10 +13,13 @@ namespace velora {
 
 class InFlightCalls {
  public:
-  // A thread's own mark. Only its owner writes `depth`; waiters read it.
+  // A thread's own mark, on a cache line of its own. Only its owner writes
+  // `depth`; waiters read it. The slot fills its line itself, so that no
+  // compiler pads it (MSVC warns when it must, C4324).
   struct alignas(64) Slot {
     std::atomic<uint32_t> depth{0};
     std::atomic<bool> claimed{false};
+    char unused[64 - sizeof(std::atomic<uint32_t>) - sizeof(std::atomic<bool>)]{};
   };
 
   // Marks the calling thread as inside a call until destroyed. Everything the

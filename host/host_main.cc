@@ -2,8 +2,12 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdio>
 #include <memory>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "flutter_windows.h"
 #include "host/command_line.h"
@@ -11,6 +15,7 @@
 #include "host/debug_console.h"
 #include "host/initial_geometry.h"
 #include "host/log_file.h"
+#include "host/session_instances.h"
 #include "window/flutter_window.h"
 #include "window/project_bundle.h"
 
@@ -19,6 +24,7 @@ namespace velora {
 namespace {
 
 constexpr wchar_t kWindowTitle[] = L"Ondexa";
+constexpr std::size_t kHandOverLineCapacity = 256;
 
 Rect FromRect(const RECT& rect) {
   return Rect{rect.left, rect.top, rect.right, rect.bottom};
@@ -63,18 +69,39 @@ int RunMessageLoop() {
   return 0;
 }
 
+// When a host of this session serves as its single instance, the launch is
+// its: it takes the arguments and this process ends without a window.
+bool HandedToServingHost(SessionInstances& instances, const std::vector<std::string>& arguments) {
+  const InstanceRegistry::HostId host =
+      HandOverToServingHost(instances, SecondLaunch{arguments, CurrentDirectoryUtf8()});
+  if (host == InstanceRegistry::kNoHost) {
+    return false;
+  }
+  char line[kHandOverLineCapacity];
+  (void)std::snprintf(line, sizeof line, "second launch: handed to the running host pid=%lu",
+                      SessionInstances::ProcessOf(host));
+  WriteRunLog(line);
+  return true;
+}
+
 }  // namespace
 
 int RunHost() {
   // First of all, so that every later fault leaves a report.
   SetUnhandledExceptionFilter(WriteCrashReport);
   ApplyConsoleRule(SystemConsole());
+  // Held for as long as this host runs: it tells installers that one does.
+  SessionInstances instances;
+  std::vector<std::string> arguments = CollectCommandLineArguments();
+  if (HandedToServingHost(instances, arguments)) {
+    return 0;
+  }
   (void)CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
   auto bundle = std::make_unique<ProjectBundle>(MakeProjectBundle(L"data"));
-  bundle->entrypoint_args = CollectCommandLineArguments();
+  bundle->entrypoint_args = std::move(arguments);
 
-  auto window = std::make_unique<FlutterWindow>(*bundle);
+  auto window = std::make_unique<FlutterWindow>(*bundle, instances);
   const InitialGeometry geometry = QueryInitialGeometry();
 
   int exit_code = 1;

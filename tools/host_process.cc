@@ -13,7 +13,8 @@ std::wstring BinaryDir() {
 
 HostProcess::HostProcess(const std::wstring& arguments,
                          const std::vector<std::wstring>& environment,
-                         const std::wstring& stderr_path) {
+                         const std::wstring& stderr_path,
+                         const std::wstring& working_directory) {
   const std::wstring exe = BinaryDir() + L"\\velora.exe";
   std::wstring command = L"\"" + exe + L"\"";
   if (!arguments.empty()) {
@@ -49,9 +50,10 @@ HostProcess::HostProcess(const std::wstring& arguments,
   PROCESS_INFORMATION info = {};
   std::vector<wchar_t> command_line(command.begin(), command.end());
   command_line.push_back(L'\0');
-  const BOOL created = CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr,
-                                      output != INVALID_HANDLE_VALUE, CREATE_UNICODE_ENVIRONMENT,
-                                      block.data(), BinaryDir().c_str(), &startup, &info);
+  const BOOL created = CreateProcessW(
+      exe.c_str(), command_line.data(), nullptr, nullptr, output != INVALID_HANDLE_VALUE,
+      CREATE_UNICODE_ENVIRONMENT, block.data(),
+      working_directory.empty() ? BinaryDir().c_str() : working_directory.c_str(), &startup, &info);
   if (output != INVALID_HANDLE_VALUE) {
     CloseHandle(output);
   }
@@ -64,11 +66,15 @@ HostProcess::HostProcess(const std::wstring& arguments,
 
 HostProcess::~HostProcess() {
   if (process_ != nullptr) {
-    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_, 99);
-      WaitForSingleObject(process_, 5000);
-    }
+    Terminate(99);
     CloseHandle(process_);
+  }
+}
+
+void HostProcess::Terminate(unsigned exit_code) {
+  if (process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_, exit_code);
+    WaitForSingleObject(process_, 5000);
   }
 }
 

@@ -20,9 +20,11 @@ class HostProcess {
   // Starts velora.exe from BinaryDir() with the given extra arguments
   // (already quoted) and environment additions ("NAME=value"). With a
   // `stderr_path`, the child's standard output and error go to that file.
+  // It runs in `working_directory`, or in BinaryDir() when that is empty.
   HostProcess(const std::wstring& arguments,
               const std::vector<std::wstring>& environment,
-              const std::wstring& stderr_path = std::wstring());
+              const std::wstring& stderr_path = std::wstring(),
+              const std::wstring& working_directory = std::wstring());
   ~HostProcess();
 
   bool started() const { return process_ != nullptr; }
@@ -32,6 +34,8 @@ class HostProcess {
   HWND WaitForWindow(const wchar_t* class_name, DWORD timeout_ms) const;
   // Waits for the process to end; returns its exit code, or -1 on timeout.
   long WaitForExit(DWORD timeout_ms);
+  // Ends it at once, as the task manager would, and waits until it is gone.
+  void Terminate(unsigned exit_code);
 
  private:
   HANDLE process_ = nullptr;

@@ -11,7 +11,9 @@
 #include "window/plugin_libraries.h"
 #include "window/plugin_registrar.h"
 #include "window_channel/child_windows.h"
+#include "window_channel/keep_awake.h"
 #include "window_channel/window_channel_handler.h"
+#include "window_channel/window_events.h"
 
 namespace velora {
 
@@ -24,7 +26,8 @@ constexpr std::size_t kResizeLineCapacity = 256;
 
 }  // namespace
 
-FlutterWindow::FlutterWindow(const ProjectBundle& bundle) : bundle_(bundle) {}
+FlutterWindow::FlutterWindow(const ProjectBundle& bundle, SessionInstances& instances)
+    : bundle_(bundle), instances_(instances) {}
 
 FlutterWindow::~FlutterWindow() {
   window_channel_.reset();
@@ -69,6 +72,7 @@ bool FlutterWindow::OnCreated() {
       });
   std::swap(window_channel_, channel);
   channel.reset();
+  instances_.SetLaunchHandler([this](const SecondLaunch& launch) { OnSecondLaunch(launch); });
 
   view_controller_->ForceRedraw();
   return true;
@@ -80,6 +84,13 @@ void FlutterWindow::OnFirstFrame() {
 }
 
 void FlutterWindow::OnDestroying() {
+  // No launch is handed to a window on its way out, and the system may
+  // sleep again.
+  instances_.StopServing();
+  instances_.SetLaunchHandler(nullptr);
+  if (keep_awake_) {
+    SetKeepAwake(false, false);
+  }
   video_host_.Destroy();
   window_channel_.reset();  // it lives on the engine's messenger
   if (view_controller_) {
@@ -126,6 +137,39 @@ void FlutterWindow::ApplyNativeVideoMode(bool active,
   }
 }
 
+bool FlutterWindow::SetSingleInstance(bool enabled) {
+  if (!enabled) {
+    instances_.StopServing();
+    return true;
+  }
+  const SecondLaunch own{bundle_.entrypoint_args, CurrentDirectoryUtf8()};
+  if (EnableSingleInstance(instances_, own) == SingleInstanceOutcome::kServing) {
+    return true;
+  }
+  // Posted, so that the answer reaches the Dart side first.
+  WriteRunLog("setSingleInstance: handed to the running host, closing");
+  PostMessageW(Handle(), WM_CLOSE, 0, 0);
+  return false;
+}
+
+void FlutterWindow::SetKeepAwake(bool enabled, bool display) {
+  // The state belongs to the calling thread: this is the platform thread.
+  (void)SetThreadExecutionState(ExecutionStateFor(enabled, display));
+  keep_awake_ = enabled;
+}
+
+void FlutterWindow::OnSecondLaunch(const SecondLaunch& launch) {
+  // A window still waiting for its first frame shows itself then.
+  const HWND window = Handle();
+  if (window != nullptr && IsWindowVisible(window)) {
+    if (IsIconic(window)) {
+      ShowWindow(window, SW_RESTORE);
+    }
+    (void)SetForegroundWindow(window);  // the launch lent its right to do so
+  }
+  SendWindowEvent(SecondInstanceEvent(launch));
+}
+
 HWND FlutterWindow::ViewWindow() const {
   if (view_controller_ == nullptr || view_controller_->View() == nullptr) {
     return nullptr;
@@ -133,18 +177,16 @@ HWND FlutterWindow::ViewWindow() const {
   return view_controller_->View()->NativeWindow();
 }
 
-void FlutterWindow::SendWindowEvent(const char* type) {
+void FlutterWindow::SendWindowEvent(EncodableValueMap event) {
   if (!window_channel_) {
     return;
   }
-  EncodableValueMap event;
-  event.emplace(EncodableValue("type"), EncodableValue(type));
-  window_channel_->SendMethodCall("windowEvent", std::make_unique<EncodableValue>(std::move(event)),
-                                  nullptr);
+  window_channel_->SendMethodCall(kWindowEventMethod,
+                                  std::make_unique<EncodableValue>(std::move(event)), nullptr);
 }
 
 void FlutterWindow::OnExitSizeMove(HWND hwnd) {
-  SendWindowEvent("exitSizeMove");
+  SendWindowEvent(WindowEvent(kExitSizeMoveEvent));
   const HWND view = ViewWindow();
   if (view != nullptr) {
     const RECT client = ClientRect();
@@ -181,10 +223,17 @@ LRESULT FlutterWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPA
       }
       break;
     case WM_ENTERSIZEMOVE:
-      SendWindowEvent("enterSizeMove");
+      SendWindowEvent(WindowEvent(kEnterSizeMoveEvent));
       break;
     case WM_EXITSIZEMOVE:
       OnExitSizeMove(hwnd);
+      break;
+    case WM_APPCOMMAND:
+      // Media commands are the player's; every other one goes on to the system.
+      if (const char* key = MediaKeyForAppCommand(static_cast<uint32_t>(lparam))) {
+        SendWindowEvent(MediaKeyEvent(key));
+        return engine_result ? *engine_result : TRUE;
+      }
       break;
   }
   const LRESULT base_result = Win32Window::HandleMessage(hwnd, message, wparam, lparam);

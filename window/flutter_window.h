@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 
+#include "host/session_instances.h"
+#include "messaging/encodable_value.h"
 #include "messaging/method_channel.h"
 #include "window/flutter_view_controller.h"
 #include "window/project_bundle.h"
@@ -20,7 +22,9 @@ namespace velora {
 
 class FlutterWindow : public Win32Window {
  public:
-  explicit FlutterWindow(const ProjectBundle& bundle);
+  // `instances` is the session's hosts as this one sees them; it outlives
+  // the window.
+  FlutterWindow(const ProjectBundle& bundle, SessionInstances& instances);
   ~FlutterWindow() override;
   FlutterWindow(const FlutterWindow&) = delete;
   FlutterWindow& operator=(const FlutterWindow&) = delete;
@@ -36,6 +40,10 @@ class FlutterWindow : public Win32Window {
                             int32_t top_height,
                             int32_t bar_height,
                             std::optional<int32_t> right_padding);
+  // False when this launch was handed to a host that already served; this
+  // window then closes.
+  bool SetSingleInstance(bool enabled);
+  void SetKeepAwake(bool enabled, bool display);
 
  protected:
   LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) override;
@@ -44,11 +52,14 @@ class FlutterWindow : public Win32Window {
 
  private:
   void OnFirstFrame();
-  void SendWindowEvent(const char* type);
+  void SendWindowEvent(flutter::EncodableValueMap event);
+  void OnSecondLaunch(const SecondLaunch& launch);
   void OnExitSizeMove(HWND hwnd);
   HWND ViewWindow() const;
 
   ProjectBundle bundle_;
+  SessionInstances& instances_;
+  bool keep_awake_ = false;
   std::unique_ptr<flutter::FlutterViewController> view_controller_;
   std::unique_ptr<flutter::MethodCallChannel> window_channel_;
   VideoHost video_host_;

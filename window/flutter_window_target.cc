@@ -69,4 +69,16 @@ void FlutterWindowTarget::ResizeLogicalWidth(uint32_t width) {
   window_->ResizeLogicalWidth(width);
 }
 
+bool FlutterWindowTarget::SetSingleInstance(bool enabled) {
+  return window_->SetSingleInstance(enabled);
+}
+
+void FlutterWindowTarget::SetKeepAwake(bool enabled, bool display) {
+  window_->SetKeepAwake(enabled, display);
+}
+
+void FlutterWindowTarget::SetAlwaysOnTop(bool enabled) {
+  window_->SetAlwaysOnTop(enabled);
+}
+
 }  // namespace velora

@@ -32,6 +32,9 @@ class FlutterWindowTarget : public WindowChannelTarget {
   void SetTitleUtf8(const std::string& title) override;
   void ResizeLogical(uint32_t width, uint32_t height) override;
   void ResizeLogicalWidth(uint32_t width) override;
+  bool SetSingleInstance(bool enabled) override;
+  void SetKeepAwake(bool enabled, bool display) override;
+  void SetAlwaysOnTop(bool enabled) override;
 
  private:
   FlutterWindow* window_;

@@ -19,6 +19,7 @@ constexpr UINT kSetPosFrameChanged = SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECH
 constexpr UINT kSetPosResize =
     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_ASYNCWINDOWPOS;  // 0x4116
 constexpr UINT kSetPosContent = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS;        // 0x0114
+constexpr UINT kSetPosZOrderOnly = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;           // 0x0013
 
 // Channel sizes are unchecked: scaled client sizes are kept small enough
 // that adding the frame cannot overflow the platform's 32-bit rectangle.
@@ -203,6 +204,16 @@ void Win32Window::ResizeLogicalWidth(uint32_t width) {
   (void)AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE)), FALSE,
                            static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_EXSTYLE)));
   SetWindowPos(hwnd_, nullptr, 0, 0, ClampedWidthOf(rect), ClampedHeightOf(outer), kSetPosResize);
+}
+
+void Win32Window::SetAlwaysOnTop(bool enabled) {
+  if (hwnd_ == nullptr) {
+    return;
+  }
+  // Only SetWindowPos moves a window into or out of the topmost band; the
+  // style bit follows. Leaving full screen sets the saved extended style
+  // back, which cannot change this bit, so the setting stays.
+  SetWindowPos(hwnd_, enabled ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, kSetPosZOrderOnly);
 }
 
 bool Win32Window::OnCreated() {

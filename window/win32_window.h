@@ -42,6 +42,9 @@ class Win32Window {
   bool IsFullScreen() const { return in_full_screen_; }
   void ResizeLogical(uint32_t width, uint32_t height);
   void ResizeLogicalWidth(uint32_t width);
+  // Topmost or not; the window is neither activated, moved nor sized, and
+  // full screen keeps the setting.
+  void SetAlwaysOnTop(bool enabled);
 
   // Live Win32Window objects in the process; the class is unregistered when
   // the last one is destroyed.

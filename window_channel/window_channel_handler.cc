@@ -1,5 +1,7 @@
 #include "window_channel/window_channel_handler.h"
 
+#include <string_view>
+
 #include "window/geometry.h"
 #include "window_channel/window_arguments.h"
 
@@ -10,7 +12,35 @@ using flutter::EncodableValueMap;
 
 namespace {
 
-void SetVideoHostBounds(WindowChannelTarget& window, const EncodableValueMap* arguments) {
+using Result = flutter::MethodResult<EncodableValue>;
+
+// Errors of this channel never carry details.
+constexpr char kInvalidArgument[] = "invalid_argument";
+
+void ToggleFullscreen(WindowChannelTarget& window, const EncodableValueMap*, Result& result) {
+  result.Success(EncodableValue(window.ToggleFullScreen()));
+}
+
+void IsFullscreen(WindowChannelTarget& window, const EncodableValueMap*, Result& result) {
+  result.Success(EncodableValue(window.IsFullScreen()));
+}
+
+void CreateVideoHost(WindowChannelTarget& window, const EncodableValueMap*, Result& result) {
+  if (std::optional<int64_t> handle = window.CreateVideoHost()) {
+    result.Success(EncodableValue(*handle));
+  } else {
+    result.Error("CREATE_FAILED", "Failed to create video host window");
+  }
+}
+
+void DestroyVideoHost(WindowChannelTarget& window, const EncodableValueMap*, Result& result) {
+  window.DestroyVideoHost();
+  result.Success(EncodableValue(true));
+}
+
+void SetVideoHostBounds(WindowChannelTarget& window,
+                        const EncodableValueMap* arguments,
+                        Result& result) {
   int32_t x = 0;
   int32_t y = 0;
   int32_t w = 1;
@@ -22,9 +52,12 @@ void SetVideoHostBounds(WindowChannelTarget& window, const EncodableValueMap* ar
     ReadIntArgument(*arguments, "h", h);
   }
   window.PlaceVideoHost(x, y, w, h);
+  result.Success(EncodableValue(true));
 }
 
-void SetNativeVideoMode(WindowChannelTarget& window, const EncodableValueMap* arguments) {
+void SetNativeVideoMode(WindowChannelTarget& window,
+                        const EncodableValueMap* arguments,
+                        Result& result) {
   bool active = false;
   int32_t top = 0;
   int32_t bar = 0;
@@ -36,14 +69,32 @@ void SetNativeVideoMode(WindowChannelTarget& window, const EncodableValueMap* ar
     right = FindIntArgument(*arguments, "rightPaddingPx");
   }
   window.ApplyNativeVideoMode(active, top, bar, right);
+  result.Success(EncodableValue(true));
 }
 
-// Null details: errors of this channel never carry any.
-void ResizeWindow(WindowChannelTarget& window,
-                  const EncodableValueMap* arguments,
-                  flutter::MethodResult<EncodableValue>& result) {
+void SetVideoHostVisible(WindowChannelTarget& window,
+                         const EncodableValueMap* arguments,
+                         Result& result) {
+  bool visible = true;
+  if (arguments != nullptr) {
+    visible = ReadBoolArgument(*arguments, "visible").value_or(true);
+  }
+  window.ShowVideoHost(visible);
+  result.Success(EncodableValue(true));
+}
+
+void SetTitle(WindowChannelTarget& window, const EncodableValueMap* arguments, Result& result) {
+  if (arguments != nullptr) {
+    if (const std::string* title = ReadStringArgument(*arguments, "title")) {
+      window.SetTitleUtf8(*title);
+    }
+  }
+  result.Success();
+}
+
+void ResizeWindow(WindowChannelTarget& window, const EncodableValueMap* arguments, Result& result) {
   if (arguments == nullptr) {
-    result.Error("invalid_argument", "arguments must be a map");
+    result.Error(kInvalidArgument, "arguments must be a map");
     return;
   }
   double width = 0;
@@ -53,7 +104,7 @@ void ResizeWindow(WindowChannelTarget& window,
   ReadNumberArgument(*arguments, "width", width, has_width);
   ReadNumberArgument(*arguments, "height", height, has_height);
   if (!has_width) {
-    result.Error("invalid_argument", "width is required");
+    result.Error(kInvalidArgument, "width is required");
     return;
   }
   // NaN, infinities and values outside the unsigned range saturate.
@@ -65,52 +116,86 @@ void ResizeWindow(WindowChannelTarget& window,
   result.Success(EncodableValue(true));
 }
 
+// The "enabled" every switch needs; nothing, after answering the error, when
+// the arguments are no map or it is missing or no bool.
+std::optional<bool> ReadEnabled(const EncodableValueMap* arguments, Result& result) {
+  std::optional<bool> enabled;
+  if (arguments != nullptr) {
+    enabled = ReadBoolArgument(*arguments, "enabled");
+  }
+  if (!enabled) {
+    result.Error(kInvalidArgument, "enabled must be a bool");
+  }
+  return enabled;
+}
+
+void SetSingleInstance(WindowChannelTarget& window,
+                       const EncodableValueMap* arguments,
+                       Result& result) {
+  if (const std::optional<bool> enabled = ReadEnabled(arguments, result)) {
+    result.Success(EncodableValue(window.SetSingleInstance(*enabled)));
+  }
+}
+
+void SetKeepAwake(WindowChannelTarget& window, const EncodableValueMap* arguments, Result& result) {
+  if (const std::optional<bool> enabled = ReadEnabled(arguments, result)) {
+    window.SetKeepAwake(*enabled, ReadBoolArgument(*arguments, "display").value_or(true));
+    result.Success(EncodableValue(true));
+  }
+}
+
+void SetAlwaysOnTop(WindowChannelTarget& window,
+                    const EncodableValueMap* arguments,
+                    Result& result) {
+  if (const std::optional<bool> enabled = ReadEnabled(arguments, result)) {
+    window.SetAlwaysOnTop(*enabled);
+    result.Success(EncodableValue(true));
+  }
+}
+
+struct Method {
+  std::string_view name;
+  // `arguments` is null when the call's argument is not a map.
+  void (*handle)(WindowChannelTarget& window, const EncodableValueMap* arguments, Result& result);
+};
+
+// Compared in this order, by exact bytes; the first match answers.
+constexpr Method kMethods[] = {
+    {"toggleFullscreen", ToggleFullscreen},
+    {"isFullscreen", IsFullscreen},
+    {"createVideoHost", CreateVideoHost},
+    {"destroyVideoHost", DestroyVideoHost},
+    {"setVideoHostBounds", SetVideoHostBounds},
+    {"setNativeVideoMode", SetNativeVideoMode},
+    {"setVideoHostVisible", SetVideoHostVisible},
+    {"setTitle", SetTitle},
+    {"resizeWindow", ResizeWindow},
+    {"setSingleInstance", SetSingleInstance},
+    {"setKeepAwake", SetKeepAwake},
+    {"setAlwaysOnTop", SetAlwaysOnTop},
+};
+
 }  // namespace
 
 void HandleWindowChannelCall(WindowChannelTarget& window,
                              const flutter::MethodCall<EncodableValue>& call,
                              std::unique_ptr<flutter::MethodResult<EncodableValue>> result) {
-  const std::string& method = call.MethodName();
-  const EncodableValueMap* arguments = ArgumentMap(call.Arguments());
-
-  if (method == "toggleFullscreen") {
-    result->Success(EncodableValue(window.ToggleFullScreen()));
-  } else if (method == "isFullscreen") {
-    result->Success(EncodableValue(window.IsFullScreen()));
-  } else if (method == "createVideoHost") {
-    if (std::optional<int64_t> handle = window.CreateVideoHost()) {
-      result->Success(EncodableValue(*handle));
-    } else {
-      result->Error("CREATE_FAILED", "Failed to create video host window");
+  const std::string_view name = call.MethodName();
+  for (const Method& method : kMethods) {
+    if (name == method.name) {
+      method.handle(window, ArgumentMap(call.Arguments()), *result);
+      return;
     }
-  } else if (method == "destroyVideoHost") {
-    window.DestroyVideoHost();
-    result->Success(EncodableValue(true));
-  } else if (method == "setVideoHostBounds") {
-    SetVideoHostBounds(window, arguments);
-    result->Success(EncodableValue(true));
-  } else if (method == "setNativeVideoMode") {
-    SetNativeVideoMode(window, arguments);
-    result->Success(EncodableValue(true));
-  } else if (method == "setVideoHostVisible") {
-    bool visible = true;
-    if (arguments != nullptr) {
-      visible = ReadBoolArgument(*arguments, "visible").value_or(true);
-    }
-    window.ShowVideoHost(visible);
-    result->Success(EncodableValue(true));
-  } else if (method == "setTitle") {
-    if (arguments != nullptr) {
-      if (const std::string* title = ReadStringArgument(*arguments, "title")) {
-        window.SetTitleUtf8(*title);
-      }
-    }
-    result->Success();
-  } else if (method == "resizeWindow") {
-    ResizeWindow(window, arguments, *result);
-  } else {
-    result->NotImplemented();
   }
+  result->NotImplemented();
+}
+
+std::vector<std::string> WindowChannelMethodNames() {
+  std::vector<std::string> names;
+  for (const Method& method : kMethods) {
+    names.emplace_back(method.name);
+  }
+  return names;
 }
 
 }  // namespace velora

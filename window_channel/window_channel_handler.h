@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "messaging/encodable_value.h"
 #include "messaging/method_call.h"
@@ -38,6 +39,14 @@ class WindowChannelTarget {
   virtual void SetTitleUtf8(const std::string& title) = 0;
   virtual void ResizeLogical(uint32_t width, uint32_t height) = 0;
   virtual void ResizeLogicalWidth(uint32_t width) = 0;
+  // Single-instance mode on or off. False when, on turning it on, another
+  // host of the session already served: this launch was handed to it and
+  // this host closes.
+  virtual bool SetSingleInstance(bool enabled) = 0;
+  // The system (and with `display` the screen) stays awake while enabled.
+  virtual void SetKeepAwake(bool enabled, bool display) = 0;
+  // Topmost or not, without activating, moving or sizing the window.
+  virtual void SetAlwaysOnTop(bool enabled) = 0;
 };
 
 // Answers `result` exactly once, before returning.
@@ -45,6 +54,9 @@ void HandleWindowChannelCall(
     WindowChannelTarget& window,
     const flutter::MethodCall<flutter::EncodableValue>& call,
     std::unique_ptr<flutter::MethodResult<flutter::EncodableValue>> result);
+
+// The method names the table serves, in the order it compares them.
+std::vector<std::string> WindowChannelMethodNames();
 
 }  // namespace velora
 

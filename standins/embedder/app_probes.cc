@@ -1,6 +1,8 @@
 #include "standins/embedder/app_probes.h"
 
 #include <windows.h>
+// After windows.h, which they need.
+#include <powrprof.h>
 #include <psapi.h>
 #include <winternl.h>
 
@@ -160,6 +162,62 @@ std::string ResourcesLine() {
                 "resources ws=%llu private=%llu handles=%ld gdi=%ld user=%ld windows=%lu%s%s",
                 static_cast<unsigned long long>(memory.WorkingSetSize), private_bytes, handles,
                 gdi, user, windows, sources.empty() ? "" : " counted-by", sources.c_str());
+  return line;
+}
+
+bool GateIsOpen(const std::string& name) {
+  const std::string full = "Local\\velora_gate_" + name;
+  const HANDLE gate = OpenEventA(SYNCHRONIZE, FALSE, full.c_str());
+  if (gate == nullptr) {
+    return false;
+  }
+  const bool open = WaitForSingleObject(gate, 0) == WAIT_OBJECT_0;
+  CloseHandle(gate);
+  return open;
+}
+
+std::string ZOrderLine(HWND host, HWND& probe) {
+  const HWND front = GetForegroundWindow();
+  if (probe == nullptr) {
+    static constexpr wchar_t kProbeClass[] = L"VeloraZOrderProbe";
+    WNDCLASSW probe_class = {};
+    probe_class.lpfnWndProc = DefWindowProcW;
+    probe_class.hInstance = GetModuleHandleW(nullptr);
+    probe_class.lpszClassName = kProbeClass;
+    RegisterClassW(&probe_class);
+    probe = CreateWindowExW(0, kProbeClass, L"z-order probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
+                            40, 240, 160, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  }
+  SetWindowPos(probe, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  bool above = false;
+  for (HWND below = GetWindow(host, GW_HWNDNEXT); below != nullptr;
+       below = GetWindow(below, GW_HWNDNEXT)) {
+    above = above || below == probe;
+  }
+  const bool topmost = (GetWindowLongW(host, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+  const char* in_front = front == host ? "host" : front == probe ? "probe" : "other";
+  char line[96];
+  std::snprintf(line, sizeof line, "zorder topmost=%d above-probe=%d foreground=%s",
+                topmost ? 1 : 0, above ? 1 : 0, in_front);
+  return line;
+}
+
+std::string ExecutionStateLine(const char* prefix) {
+  const EXECUTION_STATE thread = SetThreadExecutionState(ES_CONTINUOUS);
+  if ((thread & ES_CONTINUOUS) != 0) {
+    SetThreadExecutionState(thread);
+  }
+  ULONG system = 0;
+  const bool known =
+      CallNtPowerInformation(SystemExecutionState, nullptr, 0, &system, sizeof system) == 0;
+  char line[96];
+  if (known) {
+    std::snprintf(line, sizeof line, "%s thread=0x%08lx system=0x%08lx", prefix,
+                  static_cast<unsigned long>(thread), static_cast<unsigned long>(system));
+  } else {
+    std::snprintf(line, sizeof line, "%s thread=0x%08lx system=none", prefix,
+                  static_cast<unsigned long>(thread));
+  }
   return line;
 }
 

@@ -3,6 +3,8 @@
 #ifndef VELORA_STANDINS_EMBEDDER_APP_PROBES_H_
 #define VELORA_STANDINS_EMBEDDER_APP_PROBES_H_
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
@@ -20,6 +22,22 @@ std::string ResourcesLine();
 // times with `id` on a thread of its own, as an outside renderer does, and
 // waits for that thread. False when the export cannot be found.
 bool MarkFramesFromRendererThread(int64_t id, uint32_t count);
+
+// Whether the test has opened the gate `name` (the named event
+// Local\velora_gate_NAME is signalled).
+bool GateIsOpen(const std::string& name);
+
+// "zorder topmost=0|1 above-probe=0|1 foreground=host|probe|other": the
+// host window's WS_EX_TOPMOST bit; whether it still lies above `probe` once
+// the probe (made on first use: a plain top-level window of the app's own,
+// which activates as it appears) is raised to the top without activation;
+// and which window was in front before the step did anything.
+std::string ZOrderLine(HWND host, HWND& probe);
+
+// "execstate thread=0xXXXXXXXX system=0xXXXXXXXX|none": the calling thread's
+// execution state (read by setting it and setting it back) and the system's
+// (CallNtPowerInformation), "none" where the platform cannot say.
+std::string ExecutionStateLine(const char* prefix);
 
 }  // namespace velora::standin
 

@@ -16,6 +16,8 @@ namespace velora::standin {
 namespace {
 
 constexpr UINT_PTR kStepTimer = 1;
+constexpr UINT kGatePollMs = 20;
+constexpr ULONGLONG kGateTimeoutMs = 60000;
 constexpr char kScenarioArgument[] = "--scenario=";
 constexpr char kTranscriptArgument[] = "--transcript=";
 
@@ -83,6 +85,8 @@ void AppSide::Start(FlutterDesktopEngine* engine, HWND timer_window) {
   engine_ = engine;
   timer_window_ = timer_window;
   next_step_ = 0;
+  gate_deadline_ = 0;
+  execstate_at_end_ = false;
   scenario_ = Scenario();
 
   const std::string transcript = ArgumentValue(*engine, kTranscriptArgument);
@@ -132,8 +136,15 @@ void AppSide::Stop(FlutterDesktopEngine* engine) {
   if (engine != engine_) {
     return;
   }
+  if (execstate_at_end_) {
+    Record(ExecutionStateLine("execstate-at-end"));
+  }
   Record("engine-ended");
   demo_.Stop();
+  if (zorder_probe_ != nullptr) {
+    DestroyWindow(zorder_probe_);
+    zorder_probe_ = nullptr;
+  }
   KillTimer(timer_window_, kStepTimer);
   engine_ = nullptr;
   if (transcript_ != nullptr) {
@@ -171,9 +182,31 @@ void AppSide::RunNextStep() {
     }
     return;
   }
-  const ScenarioStep& step = scenario_.steps[next_step_++];
+  const ScenarioStep& step = scenario_.steps[next_step_];
+  if (step.kind == ScenarioStep::Kind::kGate && !GatePassed(step)) {
+    ScheduleNextStep(kGatePollMs);
+    return;
+  }
+  ++next_step_;
   RunStep(step);
   ScheduleNextStep(step.kind == ScenarioStep::Kind::kSleep ? step.milliseconds : 0);
+}
+
+bool AppSide::GatePassed(const ScenarioStep& step) {
+  const std::string line = std::to_string(step.line);
+  if (gate_deadline_ == 0) {
+    Record("step " + line + " " + step.text);
+    gate_deadline_ = GetTickCount64() + kGateTimeoutMs;
+  }
+  if (GateIsOpen(step.channel)) {
+    Record("gate-open " + line);
+  } else if (GetTickCount64() >= gate_deadline_) {
+    Record("gate-timeout " + line);
+  } else {
+    return false;
+  }
+  gate_deadline_ = 0;
+  return true;
 }
 
 HWND AppSide::TopLevel() const {
@@ -229,12 +262,23 @@ void AppSide::RunStep(const ScenarioStep& step) {
       break;
     }
     case ScenarioStep::Kind::kSleep:
+    case ScenarioStep::Kind::kGate:
+      break;
+    case ScenarioStep::Kind::kZOrder:
+      Record(ZOrderLine(TopLevel(), zorder_probe_));
+      break;
+    case ScenarioStep::Kind::kExecState:
+      Record(ExecutionStateLine("execstate"));
+      execstate_at_end_ = true;
       break;
     case ScenarioStep::Kind::kWindow:
       RecordWindow();
       break;
     case ScenarioStep::Kind::kChildren:
       RecordChildren();
+      break;
+    case ScenarioStep::Kind::kMonitor:
+      RecordMonitor();
       break;
     case ScenarioStep::Kind::kEngine:
       RecordEngine();
@@ -324,6 +368,22 @@ void AppSide::RecordChildren() {
                   rect.bottom - rect.top));
   }
   Record(Format("children %d", index));
+}
+
+// What the host's geometry rests on, read inside the host's process (its
+// DPI awareness, not the test's): the monitor's rectangle and work area, the
+// DPI the host is given for it, and the largest window the platform allows.
+void AppSide::RecordMonitor() {
+  const HMONITOR monitor = MonitorFromWindow(TopLevel(), MONITOR_DEFAULTTONEAREST);
+  MONITORINFO info = {};
+  info.cbSize = sizeof info;
+  GetMonitorInfoW(monitor, &info);
+  const RECT& rect = info.rcMonitor;
+  const RECT& work = info.rcWork;
+  Record(Format("monitor rect=%ld,%ld,%ld,%ld work=%ld,%ld,%ld,%ld dpi=%u maxtrack=%dx%d",
+                rect.left, rect.top, rect.right, rect.bottom, work.left, work.top, work.right,
+                work.bottom, FlutterDesktopGetDpiForMonitor(monitor),
+                GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)));
 }
 
 void AppSide::RecordEngine() {

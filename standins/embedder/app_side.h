@@ -48,13 +48,19 @@ class AppSide : public AppProgram {
   void ScheduleNextStep(UINT milliseconds);
   HWND TopLevel() const;
   void RecordChildren();
+  void RecordMonitor();
   void RecordEngine();
+  // Whether a gate step may go on: opened, or waited for long enough.
+  bool GatePassed(const ScenarioStep& step);
 
   FlutterDesktopEngine* engine_ = nullptr;
   HWND timer_window_ = nullptr;
   std::FILE* transcript_ = nullptr;
   Scenario scenario_;
   size_t next_step_ = 0;
+  ULONGLONG gate_deadline_ = 0;  // while a gate step waits
+  HWND zorder_probe_ = nullptr;
+  bool execstate_at_end_ = false;
   DemoApp demo_{*this};
 };
 

@@ -6,6 +6,7 @@
 #include "messaging/method_call.h"
 #include "messaging/method_result.h"
 #include "messaging/standard_method_codec.h"
+#include "standins/embedder/app_probes.h"
 #include "standins/embedder/app_side.h"
 #include "standins/embedder/core/fake_messenger.h"
 #include "standins/embedder/core/fake_texture_registrar.h"
@@ -45,9 +46,31 @@ void FillRectColor(HDC dc, const RECT& rect, COLORREF color) {
   DeleteObject(brush);
 }
 
+// UTF-8 text, as the channels carry it.
 void Text(HDC dc, int x, int y, const std::string& text, COLORREF color) {
   SetTextColor(dc, color);
-  TextOutA(dc, x, y, text.c_str(), static_cast<int>(text.size()));
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  TextOutW(dc, x, y, wide.c_str(), static_cast<int>(wide.size()));
+}
+
+// What fits a line of the strip: the end of a long path.
+std::string Tail(const std::string& text, size_t characters) {
+  if (text.size() <= characters) {
+    return text;
+  }
+  size_t start = text.size() - characters;
+  while (start < text.size() && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) {
+    ++start;  // not inside a UTF-8 sequence
+  }
+  return "..." + text.substr(start);
+}
+
+const std::string* StringAt(const EncodableValueMap& map, const char* key) {
+  const EncodableValue* value = flutter::FindValue(map, key);
+  return value != nullptr ? std::get_if<std::string>(value) : nullptr;
 }
 
 }  // namespace
@@ -56,6 +79,14 @@ void DemoApp::Start(FlutterDesktopEngine* engine, HWND timer_window) {
   engine_ = engine;
   timer_window_ = timer_window;
   Note("demo started");
+  // A player wants one window: later launches hand their files to this one.
+  CallHost(kWindowChannel, "setSingleInstance",
+           EncodableValue(EncodableValueMap{{"enabled", true}}),
+           [this](const EncodableValue* value, bool ok) {
+             const bool serving = ok && value != nullptr && std::get_if<bool>(value) != nullptr &&
+                                  *std::get_if<bool>(value);
+             Note(serving ? "single window: on" : "handed over to the running player");
+           });
   CallHost(kWindowChannel, "setTitle", EncodableValue(EncodableValueMap{{"title", "Ondexa"}}));
   CallHost(kWindowChannel, "createVideoHost", EncodableValue(),
            [this](const EncodableValue* value, bool ok) {
@@ -157,19 +188,18 @@ void DemoApp::Invalidate() {
 
 void DemoApp::Note(const std::string& line) {
   events_.push_back(line);
-  while (events_.size() > 10)
+  while (events_.size() > 16)
     events_.pop_front();
   Invalidate();
 }
 
 void DemoApp::LayoutButtons(const RECT& client) {
-  static const char* const kNames[][2] = {{"fullscreen", "Full screen"},
-                                          {"native", "Native video"},
-                                          {"resize720", "1280 x 720"},
-                                          {"resize900", "1600 x 900"}};
+  static const char* const kNames[][2] = {
+      {"fullscreen", "Full screen"}, {"native", "Native video"},  {"resize720", "1280 x 720"},
+      {"resize900", "1600 x 900"},   {"keepawake", "Keep awake"}, {"ontop", "On top"}};
   std::vector<Button> buttons;
   const int top = client.bottom - kBarHeight + 24;
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < 6; ++i) {
     Button button{kNames[i][0], kNames[i][1],
                   RECT{24 + i * 200, top, 24 + i * 200 + 180, top + 48}};
     buttons.push_back(button);
@@ -198,11 +228,15 @@ void DemoApp::Paint(HDC dc, const RECT& client) {
   RECT bar = {0, client.bottom - kBarHeight, client.right, client.bottom};
   FillRectColor(dc, bar, RGB(0x1f, 0x24, 0x33));
   for (const Button& button : buttons_) {
-    const bool on = button.name == "native" && native_mode_;
+    const bool switchable =
+        button.name == "native" || button.name == "keepawake" || button.name == "ontop";
+    const bool on = (button.name == "native" && native_mode_) ||
+                    (button.name == "keepawake" && keep_awake_) ||
+                    (button.name == "ontop" && on_top_);
     FillRectColor(dc, button.rect, on ? RGB(0x13, 0x9c, 0xb8) : RGB(0x3a, 0x42, 0x5a));
     std::string label = button.label;
-    if (button.name == "native")
-      label += native_mode_ ? ": on" : ": off";
+    if (switchable)
+      label += on ? ": on" : ": off";
     Text(dc, button.rect.left + 16, button.rect.top + 16, label, RGB(0xff, 0xff, 0xff));
   }
   RECT strip = {client.right - kRightWidth, kTopHeight, client.right, client.bottom - kBarHeight};
@@ -251,6 +285,11 @@ void DemoApp::Press(const std::string& name) {
     native_mode_ = !native_mode_;
     ApplyNativeMode();
     Note(native_mode_ ? "native video on" : "native video off");
+  } else if (name == "keepawake") {
+    Switch("setKeepAwake", keep_awake_, "keep awake");
+    app_.Record(ExecutionStateLine("demo-execstate"));
+  } else if (name == "ontop") {
+    Switch("setAlwaysOnTop", on_top_, "always on top");
   } else if (name == "resize720" || name == "resize900") {
     const bool small = name == "resize720";
     CallHost(kWindowChannel, "resizeWindow",
@@ -260,6 +299,12 @@ void DemoApp::Press(const std::string& name) {
   }
   // The window state a moment later, once the platform has settled.
   SetTimer(timer_window_, kWindowRecordTimer, 400, nullptr);
+}
+
+void DemoApp::Switch(const char* method, bool& state, const char* what) {
+  state = !state;
+  CallHost(kWindowChannel, method, EncodableValue(EncodableValueMap{{"enabled", state}}));
+  Note(std::string(what) + (state ? ": on" : ": off"));
 }
 
 void DemoApp::OnTimer(UINT_PTR id) {
@@ -287,11 +332,30 @@ void DemoApp::OnHostSend(const std::string& channel, const std::vector<uint8_t>&
   if (call == nullptr || call->MethodName() != "windowEvent" || call->Arguments() == nullptr)
     return;
   if (const auto* map = std::get_if<EncodableValueMap>(call->Arguments())) {
-    const EncodableValue* type = flutter::FindValue(*map, "type");
-    if (type != nullptr && std::holds_alternative<std::string>(*type)) {
-      Note("windowEvent " + std::get<std::string>(*type));
+    NoteWindowEvent(*map);
+  }
+}
+
+void DemoApp::NoteWindowEvent(const EncodableValueMap& event) {
+  const std::string* type = StringAt(event, "type");
+  if (type == nullptr)
+    return;
+  if (const std::string* key = StringAt(event, "key")) {
+    Note("windowEvent " + *type + " " + *key);
+    return;
+  }
+  Note("windowEvent " + *type);
+  // A second launch: the files it was asked to open, and where from.
+  const EncodableValue* arguments = flutter::FindValue(event, "arguments");
+  if (const auto* list =
+          arguments != nullptr ? std::get_if<flutter::EncodableValueList>(arguments) : nullptr) {
+    for (const EncodableValue& argument : *list) {
+      if (const auto* text = std::get_if<std::string>(&argument))
+        Note("  " + Tail(*text, 32));
     }
   }
+  if (const std::string* directory = StringAt(event, "workingDirectory"))
+    Note("  in " + Tail(*directory, 29));
 }
 
 }  // namespace velora::standin

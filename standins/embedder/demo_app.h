@@ -2,8 +2,10 @@
 // stand-in's app side through the host's real channels. A top band, a
 // bottom bar with buttons and a right strip surround the video host, which
 // runs in native video mode with an animated test pattern; a shared GPU
-// texture gets its frames announced through the host's export; window
-// events from a frame drag are listed in the strip.
+// texture gets its frames announced through the host's export; the window
+// events (a frame drag, media keys, a second launch handed over: the demo
+// asks for a single window) are listed in the strip; buttons switch full
+// screen, native video, two sizes, keep-awake and always-on-top.
 #ifndef VELORA_STANDINS_EMBEDDER_DEMO_APP_H_
 #define VELORA_STANDINS_EMBEDDER_DEMO_APP_H_
 
@@ -61,6 +63,8 @@ class DemoApp {
   void LayoutButtons(const RECT& client);
   void Press(const std::string& name);
   void Note(const std::string& line);
+  void NoteWindowEvent(const flutter::EncodableValueMap& event);
+  void Switch(const char* method, bool& state, const char* what);
   void Invalidate();
   HWND ViewWindow() const;
 
@@ -70,6 +74,8 @@ class DemoApp {
   HWND host_ = nullptr;
   int64_t texture_id_ = -1;
   bool native_mode_ = true;
+  bool keep_awake_ = false;
+  bool on_top_ = false;
   std::vector<Button> buttons_;
   std::deque<std::string> events_;
   DemoRenderer renderer_;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ namespace velora {
 namespace {
 
 using test::HexOfText;
+using test::MonitorRecord;
 using test::RunScenario;
 using test::ScenarioRun;
 
@@ -60,14 +62,20 @@ WindowRecord ParseWindow(const std::string& line) {
   return record;
 }
 
-TEST(HostStartupTest, HiddenUntilTheFirstFrameCentredAtOneHundredPercentThenCleanClose) {
-  MONITORINFO monitor = {};
-  monitor.cbSize = sizeof monitor;
-  GetMonitorInfoW(MonitorFromPoint(POINT{10, 10}, MONITOR_DEFAULTTONEAREST), &monitor);
-  ASSERT_EQ(monitor.rcWork.right - monitor.rcWork.left, 2560)
-      << "the end-to-end tests expect a 2560x1600 screen";
-  ASSERT_EQ(monitor.rcWork.bottom - monitor.rcWork.top, 1600);
+// A client extent asked for in [low, high] is what the window gets, unless
+// the window would outgrow the platform's maximum tracking size (a frame
+// larger than a work area that the requested size already fills): then the
+// window is that size and its client area what is left inside.
+void ExpectClientExtent(long client, long outer, long low, long high, long max_track) {
+  if (client >= low && client <= high) {
+    return;
+  }
+  EXPECT_EQ(outer, max_track) << "client " << client << " outside [" << low << ", " << high
+                              << "] and the window not at the maximum tracking size";
+  EXPECT_LT(client, low);
+}
 
+TEST(HostStartupTest, HiddenUntilTheFirstFrameCentredAtOneHundredPercentThenCleanClose) {
   const ScenarioRun run = RunScenario(
       "noframe\n"
       "window\n"
@@ -76,22 +84,30 @@ TEST(HostStartupTest, HiddenUntilTheFirstFrameCentredAtOneHundredPercentThenClea
       "frame\n"
       "sleep 50\n"
       "window\n"
-      "close\n");
+      "monitor\n"
+      "close\n",
+      {L"VELORA_STANDIN_DPI=96"});
   const std::vector<std::string> windows = run.LinesStartingWith("window ");
   ASSERT_EQ(windows.size(), 3u);
+  const MonitorRecord monitor = run.Monitor();
+  ASSERT_TRUE(monitor.recorded);
   const WindowRecord first = ParseWindow(windows[0]);
   EXPECT_EQ(first.class_name, "FLUTTER_RUNNER_WIN32_WINDOW");
   // The platform adds WS_CLIPSIBLINGS to every top-level window.
   EXPECT_EQ(first.style & ~unsigned{WS_CLIPSIBLINGS}, 0x02CF0000u);
   EXPECT_EQ(first.visible, 0);
   EXPECT_EQ(first.title_hex, HexOfText("Ondexa"));
-  // At 96 DPI the client area is the frame-inclusive rectangle, centred in
-  // the work area by that size.
+  // At 96 DPI the client area is the frame-inclusive rectangle, clamped to
+  // the work area and centred in it by that size.
   const SIZE frame = FrameInclusiveSize(96);
-  EXPECT_EQ(first.client_width, frame.cx);
-  EXPECT_EQ(first.client_height, frame.cy);
-  EXPECT_EQ(first.left, (2560 - frame.cx) / 2);
-  EXPECT_EQ(first.top, (1600 - frame.cy) / 2);
+  const long width = std::min<long>(frame.cx, monitor.work_width());
+  const long height = std::min<long>(frame.cy, monitor.work_height());
+  ExpectClientExtent(first.client_width, first.right - first.left, width, width,
+                     monitor.max_track_width);
+  ExpectClientExtent(first.client_height, first.bottom - first.top, height, height,
+                     monitor.max_track_height);
+  EXPECT_EQ(first.left, monitor.work_left + (monitor.work_width() - width) / 2);
+  EXPECT_EQ(first.top, monitor.work_top + (monitor.work_height() - height) / 2);
 
   EXPECT_EQ(ParseWindow(windows[1]).visible, 0) << "no frame, no window";
   EXPECT_EQ(ParseWindow(windows[2]).visible, 1);
@@ -107,17 +123,21 @@ TEST(HostStartupTest, ScaledMonitorsKeepTheClientWithinTheTwoTruncations) {
   for (UINT dpi : {144u, 192u}) {
     SCOPED_TRACE(dpi);
     const ScenarioRun run =
-        RunScenario("window\nclose\n", {L"VELORA_STANDIN_DPI=" + std::to_wstring(dpi)});
+        RunScenario("window\nmonitor\nclose\n", {L"VELORA_STANDIN_DPI=" + std::to_wstring(dpi)});
     const std::vector<std::string> windows = run.LinesStartingWith("window ");
     ASSERT_EQ(windows.size(), 1u);
     const WindowRecord window = ParseWindow(windows[0]);
+    const MonitorRecord monitor = run.Monitor();
+    ASSERT_TRUE(monitor.recorded);
     const SIZE frame = FrameInclusiveSize(dpi);
-    // Logical size = trunc(frame / scale); the window scales it back with
+    const long width = std::min<long>(frame.cx, monitor.work_width());
+    const long height = std::min<long>(frame.cy, monitor.work_height());
+    // Logical size = trunc(size / scale); the window scales it back with
     // another truncation, so the client is at most a pixel or two short.
-    EXPECT_LE(window.client_width, frame.cx);
-    EXPECT_GE(window.client_width, frame.cx - 2);
-    EXPECT_LE(window.client_height, frame.cy);
-    EXPECT_GE(window.client_height, frame.cy - 2);
+    ExpectClientExtent(window.client_width, window.right - window.left, width - 2, width,
+                       monitor.max_track_width);
+    ExpectClientExtent(window.client_height, window.bottom - window.top, height - 2, height,
+                       monitor.max_track_height);
     EXPECT_EQ(run.exit_code, 0);
   }
 }

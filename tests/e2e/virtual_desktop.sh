@@ -66,6 +66,9 @@ drag_caption() {
 enter_hex=070b77696e646f774576656e740d01070474797065070d656e74657253697a654d6f7665
 exit_hex=070b77696e646f774576656e740d01070474797065070c6578697453697a654d6f7665
 
+# The start of a "windowEvent" with three entries: only secondInstance has them.
+second_hex=070b77696e646f774576656e740d03
+
 # events_in_order: enterSizeMove recorded before exitSizeMove.
 events_in_order() {
   local enter exit_

@@ -48,38 +48,51 @@ std::vector<std::vector<std::string>> ChildListings(const ScenarioRun& run) {
 }
 
 TEST(WindowChannelTest, NativeVideoModeLaysOutTheHostAboveTheView) {
-  const ScenarioRun
-      run =
-          RunScenario(
-              "call velora/window resizeWindow {\"width\": 1280, \"height\": 720}\n"  // 1
-              "call velora/window createVideoHost\n"                                  // 2
-              "call velora/window createVideoHost\n"                                  // 3
-              "children\n"                                                            // 4
-              "call velora/window setNativeVideoMode {\"active\": true, \"topHeightPx\": 40, "
-              "\"barHeightPx\": 80, \"rightPaddingPx\": 300}\n"  // 5
-              "children\n"                                       // 6
-              "call velora/window setVideoHostBounds {\"x\": 0, \"y\": 40, \"w\": 5000, \"h\": "
-              "5000}\n"     // 7
-              "children\n"  // 8
-              "call velora/window setNativeVideoMode {\"active\": true, \"topHeightPx\": 40, "
-              "\"barHeightPx\": 80, \"rightPaddingPx\": 300}\n"              // 9
-              "call velora/window setNativeVideoMode {\"active\": false}\n"  // 10
-              "call velora/window setVideoHostBounds {\"x\": 0, \"y\": 40, \"w\": 5000, \"h\": "
-              "5000}\n"                                                        // 11
-              "children\n"                                                     // 12
-              "call velora/window setVideoHostVisible {\"visible\": false}\n"  // 13
-              "children\n"                                                     // 14
-              "call velora/window setVideoHostVisible\n"                       // 15
-              "children\n"                                                     // 16
-              "childmsg VideoHostWindow 0x0084 0 0\n"                          // 17
-              "call velora/window destroyVideoHost\n"                          // 18
-              "children\n"                                                     // 19
-              "call velora/window setVideoHostBounds\n"                        // 20
-              "call velora/window setVideoHostVisible {\"visible\": true}\n"   // 21
-              "call velora/window destroyVideoHost\n"                          // 22
-              "close\n");
+  const ScenarioRun run = RunScenario(
+      "call velora/window resizeWindow {\"width\": 1280, \"height\": 720}\n"  // 1
+      "call velora/window createVideoHost\n"                                  // 2
+      "call velora/window createVideoHost\n"                                  // 3
+      "children\n"                                                            // 4
+      "call velora/window setNativeVideoMode {\"active\": true, \"topHeightPx\": 40, "
+      "\"barHeightPx\": 80, \"rightPaddingPx\": 300}\n"  // 5
+      "children\n"                                       // 6
+      "call velora/window setVideoHostBounds {\"x\": 0, \"y\": 40, \"w\": 5000, \"h\": "
+      "5000}\n"     // 7
+      "children\n"  // 8
+      "call velora/window setNativeVideoMode {\"active\": true, \"topHeightPx\": 40, "
+      "\"barHeightPx\": 80, \"rightPaddingPx\": 300}\n"              // 9
+      "call velora/window setNativeVideoMode {\"active\": false}\n"  // 10
+      "call velora/window setVideoHostBounds {\"x\": 0, \"y\": 40, \"w\": 5000, \"h\": "
+      "5000}\n"                                                        // 11
+      "children\n"                                                     // 12
+      "call velora/window setVideoHostVisible {\"visible\": false}\n"  // 13
+      "children\n"                                                     // 14
+      "call velora/window setVideoHostVisible\n"                       // 15
+      "children\n"                                                     // 16
+      "childmsg VideoHostWindow 0x0084 0 0\n"                          // 17
+      "call velora/window destroyVideoHost\n"                          // 18
+      "children\n"                                                     // 19
+      "call velora/window setVideoHostBounds\n"                        // 20
+      "call velora/window setVideoHostVisible {\"visible\": true}\n"   // 21
+      "call velora/window destroyVideoHost\n"                          // 22
+      "window\n"                                                       // 23
+      "close\n");
   ASSERT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.Response(1), kTrue);
+  // The client area the resize gave (1280 x 720 at 100 %, as much of it as
+  // fits on a smaller or scaled screen); the layout is in its pixels.
+  const std::vector<std::string> windows = run.LinesStartingWith("window ");
+  ASSERT_EQ(windows.size(), 1u);
+  int width = 0;
+  int height = 0;
+  ASSERT_EQ(std::sscanf(windows[0].c_str() + windows[0].find(" client="), " client=%dx%d", &width,
+                        &height),
+            2);
+  const auto extent = [](int w, int h) { return std::to_string(w) + "x" + std::to_string(h); };
+  const std::string client = extent(width, height);
+  // Native mode: below the 40-pixel top, above the 80-pixel bar, left of
+  // the 300-pixel padding.
+  const std::string in_mode = extent(width - 300, height - 40 - 80);
 
   // One host, the same handle twice, as a 64-bit integer.
   const std::string handle = run.Response(2);
@@ -89,17 +102,18 @@ TEST(WindowChannelTest, NativeVideoModeLaysOutTheHostAboveTheView) {
 
   const auto listings = ChildListings(run);
   ASSERT_EQ(listings.size(), 7u);
-  const std::string view = "class=FLUTTERVIEW visible=1 rect=0,0 1280x720";
+  const std::string view = "class=FLUTTERVIEW visible=1 rect=0,0 " + client;
   EXPECT_EQ(listings[0],
             (std::vector<std::string>{"child 0 class=VideoHostWindow visible=1 rect=0,0 1x1",
                                       "child 1 " + view}));
-  EXPECT_EQ(listings[1][0], "child 0 class=VideoHostWindow visible=1 rect=0,40 980x600");
-  EXPECT_EQ(listings[2][0], "child 0 class=VideoHostWindow visible=1 rect=0,40 980x600");
+  EXPECT_EQ(listings[1][0], "child 0 class=VideoHostWindow visible=1 rect=0,40 " + in_mode);
+  EXPECT_EQ(listings[2][0], "child 0 class=VideoHostWindow visible=1 rect=0,40 " + in_mode);
   // Mode off, right padding still 300: only the placing limit applies.
-  EXPECT_EQ(listings[3][0], "child 0 class=VideoHostWindow visible=1 rect=0,40 980x5000");
-  EXPECT_EQ(listings[4][0], "child 0 class=VideoHostWindow visible=0 rect=0,40 980x5000");
+  const std::string placed = extent(width - 300, 5000);
+  EXPECT_EQ(listings[3][0], "child 0 class=VideoHostWindow visible=1 rect=0,40 " + placed);
+  EXPECT_EQ(listings[4][0], "child 0 class=VideoHostWindow visible=0 rect=0,40 " + placed);
   // Shown with top and bar back at 0: the whole client area.
-  EXPECT_EQ(listings[5][0], "child 0 class=VideoHostWindow visible=1 rect=0,0 1280x720");
+  EXPECT_EQ(listings[5][0], "child 0 class=VideoHostWindow visible=1 rect=0,0 " + client);
   EXPECT_EQ(listings[5][1], "child 1 " + view);
   EXPECT_EQ(listings[6], (std::vector<std::string>{"child 0 " + view}));
 
@@ -149,8 +163,13 @@ TEST(WindowChannelTest, TopLevelMethodsAndTheirErrorsOnTheWire) {
       "call velora/window isFullscreen\n"                                              // 24
       "call velora/window resizeWindow {\"width\": 1e300, \"height\": 4294967295L}\n"  // 25
       "call velora/window isFullscreen\n"                                              // 26
-      "close\n");
+      "monitor\n"                                                                      // 27
+      "close\n",
+      // The logical sizes below are client sizes at 100 %.
+      {L"VELORA_STANDIN_DPI=96"});
   ASSERT_EQ(run.exit_code, 0);
+  const test::MonitorRecord monitor = run.Monitor();
+  ASSERT_TRUE(monitor.recorded);
   const std::vector<std::string> windows = run.LinesStartingWith("window ");
   ASSERT_EQ(windows.size(), 6u);
   auto field = [](const std::string& line, const std::string& name) {
@@ -161,7 +180,7 @@ TEST(WindowChannelTest, TopLevelMethodsAndTheirErrorsOnTheWire) {
   EXPECT_EQ(run.Response(1), kFalse);
   EXPECT_EQ(run.Response(3), kTrue);
   EXPECT_EQ(run.Response(4), kTrue);
-  EXPECT_EQ(field(windows[1], "rect"), "0,0,2560,1600");  // the whole monitor
+  EXPECT_EQ(field(windows[1], "rect"), monitor.RectText());  // the whole monitor
   EXPECT_EQ(run.Response(6), kTrue);
   EXPECT_EQ(field(windows[2], "rect"), field(windows[0], "rect"));
   EXPECT_EQ(field(windows[2], "style"), field(windows[0], "style"));

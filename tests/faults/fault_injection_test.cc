@@ -48,6 +48,9 @@ class QuietWindow : public WindowChannelTarget {
   void SetTitleUtf8(const std::string&) override {}
   void ResizeLogical(uint32_t, uint32_t) override {}
   void ResizeLogicalWidth(uint32_t) override {}
+  bool SetSingleInstance(bool) override { return true; }
+  void SetKeepAwake(bool, bool) override {}
+  void SetAlwaysOnTop(bool) override {}
   int placed = 0;
 };
 

@@ -160,9 +160,9 @@ TEST(GpuTextureEndToEndTest, MethodTableOnTheWire) {
 }
 
 // Textures of the host's own, without a caller handle (also when the handle
-// text does not parse). Wine's DXGI gives no shared handle (E_NOTIMPL), so
-// they fail there; on Windows they are made, and the handle answered is the
-// one the log records.
+// text does not parse). Where the platform shares textures they are made, and
+// the handle answered is the one the log records; elsewhere (Wine's DXGI
+// answers E_NOTIMPL) they fail.
 TEST(GpuTextureEndToEndTest, OwnTexturesWhereThePlatformCanShareThem) {
   const size_t log_offset = GpuLogSize();
   const ScenarioRun run = RunScenario(
@@ -174,7 +174,7 @@ TEST(GpuTextureEndToEndTest, OwnTexturesWhereThePlatformCanShareThem) {
   for (const GpuLogLine& line : GpuLogOf(run.pid, log_offset)) {
     messages.push_back(line.message);
   }
-  if (RunningUnderWine()) {
+  if (!PlatformSharesTextures()) {
     EXPECT_EQ(run.Response(1), Error("texture_error", "Failed to create shared texture"));
     EXPECT_EQ(run.Response(2), Error("texture_error", "Failed to create shared texture"));
     EXPECT_EQ(messages, (std::vector<std::string>{"HandleCreate begin", "HandleCreate begin"}));

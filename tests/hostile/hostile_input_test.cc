@@ -22,7 +22,8 @@ const std::vector<std::string> kLifecycleLines = {"entering message loop", "next
                                                   "WM_CLOSE received", "WM_DESTROY",
                                                   "message loop exited"};
 
-// Ids for the own textures Windows shares, far above the table's own.
+// Ids for the own textures a platform that shares them makes, far above the
+// table's own.
 constexpr int64_t kFirstOwnTextureId = 9000001;
 
 struct Expected {
@@ -71,19 +72,20 @@ TEST(HostileInputTest, EveryRowGetsTheAnswerAndLinesTheTableStates) {
     scenario += step + "\n";
     return ++lines;
   };
-  // Each row's scenario line and the answer it must get there; on Windows
-  // also the disposal of each shared own texture.
+  // Each row's scenario line and the answer it must get there; where the
+  // platform shares textures, also the disposal of each shared own texture.
   std::vector<Expected> expected;
   std::vector<std::string> expected_stderr;
   std::vector<std::string> expected_run_log;
   std::vector<std::string> expected_gpu_log;
-  const bool own_textures_share = !RunningUnderWine();
+  const bool own_textures_share = PlatformSharesTextures();
   int64_t own_id = kFirstOwnTextureId;
   for (const HostileRow& row : rows) {
     expected_stderr.insert(expected_stderr.end(), row.stderr_lines.begin(), row.stderr_lines.end());
     expected_run_log.insert(expected_run_log.end(), row.run_log.begin(), row.run_log.end());
     // The table's own-texture rows that name a size name one no GPU makes
-    // (zero, or above its limit), so they are refused on Windows too.
+    // (zero, or above its limit), so they are refused where textures share
+    // too.
     const bool default_size = row.step.find("width") == std::string::npos &&
                               row.step.find("height") == std::string::npos;
     if (own_textures_share && row.answer == kOwnTextureRefused && default_size) {
@@ -137,9 +139,9 @@ TEST(HostileInputTest, EveryRowGetsTheAnswerAndLinesTheTableStates) {
   EXPECT_EQ(FirstDifference(expected_gpu_log, run.gpu_log), "");
 }
 
-// Windows shares own textures, which Wine cannot: the patterns that run
-// expects, checked against the bytes and lines of a caller's texture, which
-// has the same shape.
+// Where the platform shares own textures (not under Wine, so the run there
+// never sees them), the patterns the run expects, checked against the bytes
+// and lines of a caller's texture, which has the same shape.
 TEST(HostileTableTest, OwnTextureSuccessPatternsMatchWhatTheHostSends) {
   // {"sharedHandle": "3", "textureId": 27} and {"sharedHandle": "3221225474", ...}
   const std::string short_handle =

@@ -305,9 +305,10 @@ class SoakScript {
     }
   }
 
-  // Wine cannot share a Direct3D 11 texture, so these fail after making a
-  // device and a texture, which must be released again. Windows shares it;
-  // it is disposed again at once, as its handle is known only to the host.
+  // Where the platform cannot share a Direct3D 11 texture (Wine), these fail
+  // after making a device and a texture, which must be released again. Where
+  // it can, the texture is disposed again at once, as its handle is known
+  // only to the host.
   void OwnTexture() {
     const bool sized = rng_.OneIn(2);
     const std::string args = sized ? "{\"width\": 64, \"height\": 32}" : "";
@@ -695,7 +696,7 @@ class SoakScript {
   std::map<int64_t, Texture> textures_;
   int64_t next_id_ = 1;
   uint64_t odd_ids_ = 0;
-  const bool own_textures_share_ = !RunningUnderWine();
+  const bool own_textures_share_ = PlatformSharesTextures();
   int64_t mark_count_ = 0;
 };
 

@@ -1,17 +1,23 @@
-// Where Wine and Windows differ, a test asks at run time which one it runs
-// on and asserts what that platform really does. Wine's ntdll exports
-// wine_get_version; Windows' never does.
+// What the platform under the tests can do, found out by trying it, so that
+// a case asserts what this machine really does rather than what a platform
+// of some name usually does (a Wine with shared resources, a Windows server
+// or a remote session without them).
 #ifndef VELORA_TESTS_SUPPORT_PLATFORM_PROBE_H_
 #define VELORA_TESTS_SUPPORT_PLATFORM_PROBE_H_
 
-#include <windows.h>
-
 namespace velora::test {
 
-inline bool RunningUnderWine() {
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
+// Whether Direct3D 11 here makes a texture shareable by handle: a hardware
+// device, a small B8G8R8A8 texture with the shared flag, and a non-null
+// handle from IDXGIResource::GetSharedHandle. Tried once per process; the
+// host makes its own textures the same way, so its answers must agree.
+bool PlatformSharesTextures();
+
+// Whether the system's execution state reflects what a thread asks for: this
+// thread asks for the system to stay awake and the system-wide state
+// (CallNtPowerInformation) is read back; the request is then withdrawn.
+// Windows joins the requests; Wine answers a fixed state.
+bool PlatformJoinsExecutionStates();
 
 }  // namespace velora::test
 

@@ -19,7 +19,8 @@ TEST(FlutterWindowTest, ARefusedRecreationLeavesNoChannelOnTheEngineThatWent) {
   ProjectBundle bundle = MakeProjectBundle(L"data");
   // A scenario that cannot be read: the app side plays nothing.
   bundle.entrypoint_args = {"--scenario=no such scenario"};
-  FlutterWindow window(bundle);
+  SessionInstances instances;
+  FlutterWindow window(bundle, instances);
   ASSERT_TRUE(window.CreateTopLevel(L"first", Point{10, 10}, Size{320, 240}));
   standin::SetRefuseViewController(true);
   EXPECT_FALSE(window.CreateTopLevel(L"second", Point{10, 10}, Size{320, 240}));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,10 +53,31 @@ bool SameRect(const RECT& a, const RECT& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
+// The platform keeps a top-level window within its maximum tracking size
+// (about the screen plus a frame), so cases that scale a size up take the
+// size they want only where it fits: the largest logical client size whose
+// scaled window stays inside that limit, on this screen as this process
+// sees it (smaller on a laptop, or for a DPI-unaware test at 150 %).
+Size LargestLogicalClient(double scale) {
+  RECT frame = {0, 0, 0, 0};
+  AdjustWindowRectEx(&frame, kTopLevelStyle, FALSE, 0);
+  const double width = GetSystemMetrics(SM_CXMAXTRACK) - (frame.right - frame.left);
+  const double height = GetSystemMetrics(SM_CYMAXTRACK) - (frame.bottom - frame.top);
+  return Size{static_cast<int32_t>(width / scale), static_cast<int32_t>(height / scale)};
+}
+
+// `wanted`, or at most `largest` and then odd, so that scaling by 1.5 still
+// has a half to truncate.
+int32_t OddAtMost(int32_t wanted, int32_t largest) {
+  return wanted <= largest ? wanted : largest - (largest % 2 == 0 ? 1 : 0);
+}
+
 TEST(Win32WindowTest, CreatesAHiddenDarkWindowAtScaledLogicalGeometry) {
   DpiOverride dpi("144");
+  const Size largest = LargestLogicalClient(1.5);
+  const Size size{std::min(800, largest.width), std::min(600, largest.height)};
   Win32Window window;
-  ASSERT_TRUE(window.CreateTopLevel(L"Ondexa", Point{20, 30}, Size{800, 600}));
+  ASSERT_TRUE(window.CreateTopLevel(L"Ondexa", Point{20, 30}, size));
   const HWND hwnd = window.Handle();
   ASSERT_NE(hwnd, nullptr);
 
@@ -70,10 +92,11 @@ TEST(Win32WindowTest, CreatesAHiddenDarkWindowAtScaledLogicalGeometry) {
   GetWindowTextW(hwnd, title, 32);
   EXPECT_STREQ(title, L"Ondexa");
 
-  // Origin and client size both scaled by 1.5; the frame is added outside.
+  // Origin and client size both scaled by 1.5 (1200 x 900 where that fits);
+  // the frame is added outside.
   const RECT client = ClientRectOf(hwnd);
-  EXPECT_EQ(client.right - client.left, 1200);
-  EXPECT_EQ(client.bottom - client.top, 900);
+  EXPECT_EQ(client.right - client.left, static_cast<LONG>(size.width * 1.5));
+  EXPECT_EQ(client.bottom - client.top, static_cast<LONG>(size.height * 1.5));
   POINT origin = {0, 0};
   ClientToScreen(hwnd, &origin);
   const RECT outer = WindowRectOf(hwnd);
@@ -127,25 +150,28 @@ TEST(Win32WindowTest, FullScreenTwiceRestoresStylesAndRectangleExactly) {
 
 TEST(Win32WindowTest, LogicalResizesUseTheMonitorScale) {
   DpiOverride dpi("144");
+  const Size largest = LargestLogicalClient(1.5);
+  const int32_t width = OddAtMost(801, largest.width);
+  const int32_t height = OddAtMost(301, largest.height);
   Win32Window window;
   ASSERT_TRUE(window.CreateTopLevel(L"Ondexa", Point{10, 10}, Size{640, 480}));
   const HWND hwnd = window.Handle();
   const RECT before = WindowRectOf(hwnd);
 
-  window.ResizeLogicalWidth(801);
+  window.ResizeLogicalWidth(width);
   PumpMessages();
   RECT client = ClientRectOf(hwnd);
-  EXPECT_EQ(client.right, 1201);  // trunc(801 * 1.5)
+  EXPECT_EQ(client.right, static_cast<LONG>(width * 1.5));  // 1201 = trunc(801 * 1.5)
   RECT after = WindowRectOf(hwnd);
   EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
   EXPECT_EQ(after.left, before.left);
   EXPECT_EQ(after.top, before.top);
 
-  window.ResizeLogical(400, 301);
+  window.ResizeLogical(400, height);
   PumpMessages();
   client = ClientRectOf(hwnd);
   EXPECT_EQ(client.right, 600);
-  EXPECT_EQ(client.bottom, 451);  // trunc(301 * 1.5)
+  EXPECT_EQ(client.bottom, static_cast<LONG>(height * 1.5));  // 451 = trunc(301 * 1.5)
   after = WindowRectOf(hwnd);
   EXPECT_EQ(after.left, before.left);
   EXPECT_EQ(after.top, before.top);
@@ -195,6 +221,8 @@ TEST(Win32WindowTest, RecreationRunsTheHookAndReusesTheRegisteredClass) {
 }
 
 TEST(Win32WindowTest, MessageTable) {
+  // Client sizes in this case are logical sizes at 100 %.
+  DpiOverride dpi("96");
   Win32Window window;
   ASSERT_TRUE(window.CreateTopLevel(L"Ondexa", Point{10, 10}, Size{200, 100}));
   const HWND hwnd = window.Handle();

@@ -24,6 +24,7 @@ class RecordingWindow : public WindowChannelTarget {
   std::vector<std::string> calls;
   bool full_screen = false;
   bool host_fails = false;
+  bool hands_over = false;
 
   bool ToggleFullScreen() override {
     calls.push_back("toggle");
@@ -56,6 +57,17 @@ class RecordingWindow : public WindowChannelTarget {
   }
   void ResizeLogicalWidth(uint32_t width) override {
     calls.push_back("resize-width " + std::to_string(width));
+  }
+  bool SetSingleInstance(bool enabled) override {
+    calls.push_back(enabled ? "single-instance on" : "single-instance off");
+    return !(enabled && hands_over);
+  }
+  void SetKeepAwake(bool enabled, bool display) override {
+    calls.push_back(std::string("keep-awake ") + (enabled ? "on" : "off") +
+                    (display ? " display" : ""));
+  }
+  void SetAlwaysOnTop(bool enabled) override {
+    calls.push_back(enabled ? "topmost" : "not topmost");
   }
 };
 
@@ -126,7 +138,8 @@ TEST(WindowChannelHandlerTest, FullScreenAndUnknownNames) {
 
   // Exact, case-sensitive names only.
   for (const char* name :
-       {"togglefullscreen", "IsFullscreen", "setvideohostbounds", "setTitle ", "", "windowEvent"}) {
+       {"togglefullscreen", "IsFullscreen", "setvideohostbounds", "setTitle ", "", "windowEvent",
+        "setAlwaysOnTop ", "setkeepawake", "SetSingleInstance"}) {
     SCOPED_TRACE(name);
     Outcome other = Call(name, EncodableValue());
     EXPECT_EQ(other.answers, Strings{"not implemented"});
@@ -242,6 +255,86 @@ TEST(WindowChannelHandlerTest, ResizeNeedsAMapAndAWidthAndSaturates) {
   EXPECT_EQ(CallWithMap("resizeWindow", {{"width", int64_t{1} << 40}}).calls,
             Strings{"resize-width 4294967295"});
   EXPECT_EQ(CallWithMap("resizeWindow", {{"width", -inf}}).calls, Strings{"resize-width 0"});
+}
+
+}  // namespace
+}  // namespace velora
+
+namespace velora {
+namespace {
+
+// The three switches share one rule: "enabled" must be there as a bool,
+// otherwise the error names it and nothing is done.
+TEST(WindowChannelHandlerTest, SwitchesNeedABoolEnabledAndChangeNothingWithout) {
+  const EncodableValue bad_arguments[] = {
+      EncodableValue(),
+      EncodableValue(true),
+      EncodableValue(EncodableValueList{true}),
+      EncodableValue(EncodableValueMap{}),
+      EncodableValue(EncodableValueMap{{"enabled", EncodableValue()}}),
+      EncodableValue(EncodableValueMap{{"enabled", 1}}),
+      EncodableValue(EncodableValueMap{{"enabled", int64_t{1}}}),
+      EncodableValue(EncodableValueMap{{"enabled", 1.0}}),
+      EncodableValue(EncodableValueMap{{"enabled", "true"}}),
+      EncodableValue(EncodableValueMap{{"enabled", EncodableValueList{true}}}),
+      EncodableValue(EncodableValueMap{{"enabled", std::vector<uint8_t>{1}}}),
+      EncodableValue(EncodableValueMap{{"Enabled", true}, {"display", true}}),
+  };
+  for (const char* method : {"setSingleInstance", "setKeepAwake", "setAlwaysOnTop"}) {
+    for (const EncodableValue& arguments : bad_arguments) {
+      SCOPED_TRACE(method);
+      const Outcome outcome = Call(method, arguments);
+      EXPECT_EQ(outcome.answers, Strings{"error invalid_argument / enabled must be a bool"});
+      EXPECT_TRUE(outcome.calls.empty());
+    }
+  }
+}
+
+TEST(WindowChannelHandlerTest, SwitchesApplyWhatTheyAreGiven) {
+  Outcome on = CallWithMap("setAlwaysOnTop", {{"enabled", true}, {"extra", 5}});
+  EXPECT_EQ(on.calls, Strings{"topmost"});
+  EXPECT_EQ(on.answers, Strings{"success true"});
+  EXPECT_EQ(CallWithMap("setAlwaysOnTop", {{"enabled", false}}).calls, Strings{"not topmost"});
+
+  // "display" defaults to true; other kinds count as absent.
+  EXPECT_EQ(CallWithMap("setKeepAwake", {{"enabled", true}}).calls,
+            Strings{"keep-awake on display"});
+  EXPECT_EQ(CallWithMap("setKeepAwake", {{"enabled", true}, {"display", false}}).calls,
+            Strings{"keep-awake on"});
+  EXPECT_EQ(CallWithMap("setKeepAwake", {{"enabled", true}, {"display", 0}}).calls,
+            Strings{"keep-awake on display"});
+  Outcome off = CallWithMap("setKeepAwake", {{"enabled", false}, {"display", "no"}});
+  EXPECT_EQ(off.calls, Strings{"keep-awake off display"});
+  EXPECT_EQ(off.answers, Strings{"success true"});
+
+  // The answer says whether this host serves; false when it handed over.
+  RecordingWindow window;
+  EXPECT_EQ(Call("setSingleInstance",
+                 std::make_unique<EncodableValue>(EncodableValueMap{{"enabled", true}}), window)
+                .answers,
+            Strings{"success true"});
+  window.hands_over = true;
+  const Outcome handed =
+      Call("setSingleInstance",
+           std::make_unique<EncodableValue>(EncodableValueMap{{"enabled", true}}), window);
+  EXPECT_EQ(handed.answers, Strings{"success false"});
+  EXPECT_EQ(handed.calls, Strings{"single-instance on"});
+  EXPECT_EQ(Call("setSingleInstance",
+                 std::make_unique<EncodableValue>(EncodableValueMap{{"enabled", false}}), window)
+                .answers,
+            Strings{"success true"});
+}
+
+TEST(WindowChannelHandlerTest, TheTableNamesEveryMethodItServes) {
+  const Strings names = WindowChannelMethodNames();
+  EXPECT_EQ(names,
+            (Strings{"toggleFullscreen", "isFullscreen", "createVideoHost", "destroyVideoHost",
+                     "setVideoHostBounds", "setNativeVideoMode", "setVideoHostVisible", "setTitle",
+                     "resizeWindow", "setSingleInstance", "setKeepAwake", "setAlwaysOnTop"}));
+  // Each listed name is answered by something other than "not implemented".
+  for (const std::string& name : names) {
+    EXPECT_NE(Call(name, EncodableValue()).answers, Strings{"not implemented"}) << name;
+  }
 }
 
 }  // namespace

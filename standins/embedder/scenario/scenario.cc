@@ -140,6 +140,8 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string* error)
       step.kind = ScenarioStep::Kind::kWindow;
     } else if (verb == "children") {
       step.kind = ScenarioStep::Kind::kChildren;
+    } else if (verb == "monitor") {
+      step.kind = ScenarioStep::Kind::kMonitor;
     } else if (verb == "engine") {
       step.kind = ScenarioStep::Kind::kEngine;
     } else if (verb == "frame") {
@@ -150,6 +152,15 @@ std::optional<Scenario> ParseScenario(std::string_view text, std::string* error)
       step.kind = ScenarioStep::Kind::kCrash;
     } else if (verb == "resources") {
       step.kind = ScenarioStep::Kind::kResources;
+    } else if (verb == "zorder") {
+      step.kind = ScenarioStep::Kind::kZOrder;
+    } else if (verb == "execstate") {
+      step.kind = ScenarioStep::Kind::kExecState;
+    } else if (verb == "gate") {
+      step.kind = ScenarioStep::Kind::kGate;
+      step.channel = std::string(NextWord(rest));
+      if (step.channel.empty())
+        return fail("gate needs a name");
     } else if (verb == "refusesends") {
       step.kind = ScenarioStep::Kind::kRefuseSends;
       const std::optional<uint64_t> flag = ParseNumber(NextWord(rest));

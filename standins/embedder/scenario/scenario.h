@@ -9,6 +9,7 @@
 //   sleep MS                      let the message loop run for MS milliseconds
 //   window                        record the top-level window's state
 //   children                      record its child windows, topmost first
+//   monitor                       record the monitor nearest to it, as the host sees it
 //   engine                        record what the engine received and counted
 //   frame                         produce the first frame (with "noframe")
 //   noframe                       (first line) the app does not render by itself
@@ -22,6 +23,13 @@
 //   nexttextureid ID              the next texture registration returns ID (0: refused)
 //   frames ID COUNT               a renderer thread calls gpu_texture_mark_frame_available
 //                                 COUNT times with ID; the step waits for it
+//   gate NAME                     wait (at most 60 s) until the test opens the gate NAME,
+//                                 a named event Local\velora_gate_NAME
+//   zorder                        raise a window of the app's own above the others without
+//                                 activating it, then record whether the host's window
+//                                 still lies above it (topmost), and which was in front
+//   execstate                     record the platform thread's execution state and the
+//                                 system's; the end of the engine records the thread's again
 //
 // MSG, WPARAM and LPARAM are decimal or 0x-hexadecimal numbers.
 #ifndef VELORA_STANDINS_EMBEDDER_SCENARIO_SCENARIO_H_
@@ -46,6 +54,7 @@ struct ScenarioStep {
     kSleep,
     kWindow,
     kChildren,
+    kMonitor,
     kEngine,
     kFrame,
     kClose,
@@ -53,12 +62,15 @@ struct ScenarioStep {
     kResources,
     kRefuseSends,
     kNextTextureId,
-    kFrames
+    kFrames,
+    kGate,
+    kZOrder,
+    kExecState
   };
   Kind kind = Kind::kWindow;
   int line = 0;
   std::string text;            // the step as written, for the transcript
-  std::string channel;         // call, send; the class for childmsg
+  std::string channel;         // call, send; the class for childmsg; the gate's name
   std::vector<uint8_t> bytes;  // the encoded message (call, send)
   uint32_t message = 0;        // post, sendmsg
   uint64_t wparam = 0;
