@@ -29,12 +29,14 @@ fail() {
 
 # Times a step; the packaging tests report what each one costs.
 timed() {
-  local label=$1 start
+  local label=$1 start step_status=0
   shift
   start=$(date +%s.%N)
-  "$@"
+  "$@" || step_status=$?
   awk -v label="$label" -v start="$start" -v end="$(date +%s.%N)" \
     'BEGIN { printf "time %s: %.1f s\n", label, end - start }'
+  # The step's own status, so that "timed STEP || fail" sees a failed step.
+  return "$step_status"
 }
 
 make_prefix() {
@@ -48,7 +50,7 @@ make_prefix() {
   wineserver -w </dev/null >/dev/null 2>&1 || true
   [ -f "$WINEPREFIX/system.reg" ] || fail "no Wine prefix was made"
 }
-timed "fresh prefix" make_prefix
+timed "fresh prefix" make_prefix || fail "no fresh prefix"
 
 profile=$WINEPREFIX/drive_c/users/$(whoami)
 run_log=$profile/Temp/velora_runner.log

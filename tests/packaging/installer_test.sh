@@ -14,7 +14,7 @@ shortcut="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Ondexa.
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Ondexa'
 
 install() { wine "$(win_path "$setup")" /S </dev/null >"$work/install.err" 2>&1; wineserver -w; }
-timed "silent install" install
+timed "silent install" install || fail "the silent install failed"
 for file in velora.exe flutter_windows.dll desktop_drop_plugin.dll \
             texture_rgba_renderer_plugin.dll data/icudtl.dat data/app.so \
             data/flutter_assets/AssetManifest.json Uninstall.exe; do
@@ -49,7 +49,7 @@ uninstall() {
   wine "$(win_path "$install_dir/Uninstall.exe")" /S </dev/null >"$work/uninstall.err" 2>&1
   wineserver -w
 }
-timed "silent uninstall" uninstall
+timed "silent uninstall" uninstall || fail "the silent uninstall failed"
 [ ! -e "$install_dir" ] || fail "left after uninstall: $(cd "$install_dir" && find .)"
 [ ! -e "$shortcut" ] || fail "the shortcut is left after uninstall"
 if wine reg query "$key" </dev/null >/dev/null 2>&1; then
