@@ -11,13 +11,12 @@ namespace velora {
 std::vector<uint8_t> BoundsCallMessage() {
   using flutter::EncodableValue;
   flutter::MethodCall<EncodableValue> call(
-      "setVideoHostBounds",
-      std::make_unique<EncodableValue>(flutter::EncodableValueMap{
-          {EncodableValue("x"), EncodableValue(int32_t{120})},
-          {EncodableValue("y"), EncodableValue(int32_t{64})},
-          {EncodableValue("w"), EncodableValue(int32_t{1280})},
-          {EncodableValue("h"), EncodableValue(int32_t{720})},
-      }));
+      "setVideoHostBounds", std::make_unique<EncodableValue>(flutter::EncodableValueMap{
+                                {EncodableValue("x"), EncodableValue(int32_t{120})},
+                                {EncodableValue("y"), EncodableValue(int32_t{64})},
+                                {EncodableValue("w"), EncodableValue(int32_t{1280})},
+                                {EncodableValue("h"), EncodableValue(int32_t{720})},
+                            }));
   return *flutter::StandardMethodCodec::ForSerializer().EncodeCall(call);
 }
 

@@ -67,8 +67,8 @@ void DispatchIncomingMessage(FlutterDesktopMessengerRef messenger,
   // not needed.
   auto* handler = static_cast<ChannelHandler*>(user_data);
   (*handler)(message->message, message->message_size,
-             ReplyCallback(std::make_shared<IncomingReply>(
-                 FlutterDesktopMessengerAddRef(messenger), message->response_handle)));
+             ReplyCallback(std::make_shared<IncomingReply>(FlutterDesktopMessengerAddRef(messenger),
+                                                           message->response_handle)));
 }
 
 void DeliverReply(const uint8_t* data, size_t data_size, void* user_data) {

@@ -65,9 +65,8 @@ StandardMethodCodec::StandardMethodCodec(const StandardCodecSerializer* serializ
 
 StandardMethodCodec::~StandardMethodCodec() = default;
 
-std::optional<MethodCall<EncodableValue>> StandardMethodCodec::ReadCall(
-    const uint8_t* message,
-    size_t message_size) const {
+std::optional<MethodCall<EncodableValue>> StandardMethodCodec::ReadCall(const uint8_t* message,
+                                                                        size_t message_size) const {
   ByteBufferStreamReader reader(message, message_size);
   EncodableValue name = serializer_->ReadValue(&reader);
   std::string* method_name = std::get_if<std::string>(&name);

@@ -29,7 +29,7 @@ class StandardMethodCodec : public MethodCodec<EncodableValue> {
   StandardMethodCodec& operator=(const StandardMethodCodec&) = delete;
 
   std::optional<MethodCall<EncodableValue>> ReadCall(const uint8_t* message,
-                                                    size_t message_size) const override;
+                                                     size_t message_size) const override;
   std::unique_ptr<std::vector<uint8_t>> EncodeCall(
       const MethodCall<EncodableValue>& call) const override;
   void WriteSuccessReply(const EncodableValue* result, ByteStreamWriter* out) const override;

@@ -326,10 +326,9 @@ TEST(EncodableValueTest, MapAgreesWithAnOrderedMapThroughEveryChange) {
   };
   auto same = [](const EncodableValueMap& map, const Reference& reference) {
     return map.size() == reference.size() &&
-           std::equal(map.begin(), map.end(), reference.begin(),
-                      [](const auto& a, const auto& b) {
-                        return a.first == b.first && a.second == b.second;
-                      });
+           std::equal(map.begin(), map.end(), reference.begin(), [](const auto& a, const auto& b) {
+             return a.first == b.first && a.second == b.second;
+           });
   };
   EncodableValueMap map;
   Reference reference;

@@ -370,11 +370,11 @@ TEST(StandardCodecSerializerTest, DerivedSerializersSeeNestedValues) {
 
   // Custom keys, each its own object, among keys that arrive out of order:
   // every entry stays, and each custom key finds its own.
-  const Bytes keyed = Join({Hex("0D 06"), Hex("80 01 00 00 00 02 00 00 00 03 01 00 00 00"),
-                            Hex("07 01 62 03 02 00 00 00"),
-                            Hex("80 01 00 00 00 02 00 00 00 03 03 00 00 00"),
-                            Hex("03 09 00 00 00 03 04 00 00 00"), Hex("07 01 61 03 05 00 00 00"),
-                            Hex("80 05 00 00 00 06 00 00 00 03 06 00 00 00")});
+  const Bytes keyed =
+      Join({Hex("0D 06"), Hex("80 01 00 00 00 02 00 00 00 03 01 00 00 00"),
+            Hex("07 01 62 03 02 00 00 00"), Hex("80 01 00 00 00 02 00 00 00 03 03 00 00 00"),
+            Hex("03 09 00 00 00 03 04 00 00 00"), Hex("07 01 61 03 05 00 00 00"),
+            Hex("80 05 00 00 00 06 00 00 00 03 06 00 00 00")});
   ByteBufferStreamReader keyed_reader(keyed.data(), keyed.size());
   const EncodableValue keyed_value = serializer.ReadValue(&keyed_reader);
   const auto& keyed_map = std::get<EncodableValueMap>(keyed_value);

@@ -131,11 +131,12 @@ TEST_F(MethodCallChannelTest, EachKindOfAnswerGoesBackAsItsEnvelope) {
     texts.push_back(EncodableValue("text " + std::to_string(i)));
     doubles.push_back(EncodableValue(i * 0.5));
   }
-  const EncodableValue large_details(
-      EncodableValueMap{{EncodableValue("doubles"), EncodableValue(doubles)},
-                        {EncodableValue("samples"), EncodableValue(std::vector<float>(5000, 0.25f))},
-                        {EncodableValue("texts"), EncodableValue(texts)}});
-  for (const EncodableValue& value : {EncodableValue(texts), EncodableValue(doubles), large_details}) {
+  const EncodableValue large_details(EncodableValueMap{
+      {EncodableValue("doubles"), EncodableValue(doubles)},
+      {EncodableValue("samples"), EncodableValue(std::vector<float>(5000, 0.25f))},
+      {EncodableValue("texts"), EncodableValue(texts)}});
+  for (const EncodableValue& value :
+       {EncodableValue(texts), EncodableValue(doubles), large_details}) {
     const Bytes success = *StandardMethodCodec::ForSerializer().EncodeSuccessReply(&value);
     const Bytes error = *StandardMethodCodec::ForSerializer().EncodeErrorReply("code", "", &value);
     cases.push_back({"large success", [value](auto& r) { r.Success(value); }, success});
