@@ -58,16 +58,18 @@ run_log=$profile/Temp/velora_runner.log
 # The Windows path of a Linux path.
 win_path() { echo "Z:${1//\//\\}"; }
 
-# run_host EXE NAME SCENARIO_TEXT: runs EXE from a current directory that is
-# neither its folder nor its parent, with the scenario; leaves
-# $work/NAME.txt (transcript) and $work/NAME.err, sets $status.
+# run_host EXE NAME SCENARIO_TEXT [ARGUMENT...]: runs EXE from a current
+# directory that is neither its folder nor its parent, with the ARGUMENTs
+# first and then the scenario; leaves $work/NAME.txt (transcript) and
+# $work/NAME.err, sets $status.
 run_host() {
   local exe=$1 name=$2
   printf '%s' "$3" >"$work/$name.scn"
+  shift 3
   mkdir -p "$work/elsewhere"
   status=0
   (cd "$work/elsewhere" &&
-    timeout 90 wine "$exe" "--scenario=$(win_path "$work/$name.scn")" \
+    timeout 90 wine "$exe" "$@" "--scenario=$(win_path "$work/$name.scn")" \
       "--transcript=$(win_path "$work/$name.txt")" </dev/null >"$work/$name.err" 2>&1) ||
     status=$?
 }
