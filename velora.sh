@@ -356,7 +356,7 @@ cmd_perf() {
     echo '```'
   done
   echo
-  echo "## Instructions per call (callgrind) against the budgets in benchmarks/budgets.txt"
+  echo "## Instructions (callgrind) and allocations per call against the budgets in benchmarks/budgets.txt"
   echo
   echo '```'
   bash "$ROOT/benchmarks/instruction_counts.sh" "$bench/callgrind_driver" \

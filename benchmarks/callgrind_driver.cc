@@ -1,18 +1,24 @@
 // Runs one per-call path of the host a given number of times, for
-// instruction counts under callgrind (see instruction_counts.sh, which takes
-// the difference between two runs so that one-time costs drop out):
+// instruction counts under callgrind and heap allocation counts (see
+// instruction_counts.sh, which takes the difference between two runs so that
+// one-time costs drop out):
 //
 //   callgrind_driver window_call CALLS      "setVideoHostBounds" with four int32
 //       arguments delivered by the stand-in messenger to the real window
 //       channel handler (a window that records nothing), answered true
-//   callgrind_driver window_decode CALLS    decoding that call alone
+//   callgrind_driver embedder_call CALLS    the stand-in's own share of that
+//       road: the same message delivered to a bare C callback that answers
+//       the same bytes through the embedder API, with no host code between
+//   callgrind_driver window_decode CALLS    reading that call alone, as the
+//       channel does
 //   callgrind_driver frame_available CALLS  gpu_texture_mark_frame_available
 //       with the plugin published over a texture registrar that only counts
 //   callgrind_driver descriptor CALLS       the engine asking the stand-in's
 //       texture registrar for a registered texture's descriptor
 //
 // Each run checks that every call did what it should and exits non-zero
-// otherwise, so a count is never taken from a broken path.
+// otherwise, so a count is never taken from a broken path. It ends with a
+// line "allocations N": the heap allocations made while the path ran.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +42,8 @@
 #include "messaging/standard_method_codec.h"
 #include "standins/embedder/core/fake_messenger.h"
 #include "standins/embedder/core/fake_texture_registrar.h"
+#include "tests/support/allocation_counter.h"
+#include "window_call_road.h"
 #include "window_channel/window_channel_handler.h"
 
 namespace {
@@ -104,15 +112,6 @@ Bytes EncodeCall(const std::string& method, EncodableValue arguments) {
   return *flutter::StandardMethodCodec::ForSerializer().EncodeCall(call);
 }
 
-Bytes BoundsCall() {
-  return EncodeCall("setVideoHostBounds", EncodableValue(EncodableValueMap{
-                                              {EncodableValue("x"), EncodableValue(120)},
-                                              {EncodableValue("y"), EncodableValue(64)},
-                                              {EncodableValue("w"), EncodableValue(1280)},
-                                              {EncodableValue("h"), EncodableValue(720)},
-                                          }));
-}
-
 bool WindowCall(long calls) {
   FlutterDesktopMessengerRef handle = velora::standin::NewMessenger();
   bool ok = false;
@@ -126,7 +125,7 @@ bool WindowCall(long calls) {
                   std::unique_ptr<flutter::MethodResult<EncodableValue>> result) {
           velora::HandleWindowChannelCall(window, call, std::move(result));
         });
-    const Bytes message = BoundsCall();
+    const Bytes message = velora::BoundsCallMessage();
     const std::string name = velora::kWindowChannelName;
     long answered_true = 0;
     for (long i = 0; i < calls; ++i) {
@@ -140,14 +139,30 @@ bool WindowCall(long calls) {
   return ok;
 }
 
+bool EmbedderCall(long calls) {
+  FlutterDesktopMessengerRef handle = velora::standin::NewMessenger();
+  FlutterDesktopMessengerSetCallback(handle, velora::kWindowChannelName, velora::AnswerBare,
+                                     nullptr);
+  const Bytes message = velora::BoundsCallMessage();
+  const std::string name = velora::kWindowChannelName;
+  long answered_true = 0;
+  for (long i = 0; i < calls; ++i) {
+    velora::standin::DeliverToHost(handle, name, message, [&answered_true](Bytes response) {
+      answered_true += response == Bytes{0x00, 0x01};
+    });
+  }
+  velora::standin::ShutDownMessenger(handle);
+  return answered_true == calls;
+}
+
 bool WindowDecode(long calls) {
-  const Bytes message = BoundsCall();
+  const Bytes message = velora::BoundsCallMessage();
   const flutter::StandardMethodCodec& codec = flutter::StandardMethodCodec::ForSerializer();
   long decoded = 0;
   for (long i = 0; i < calls; ++i) {
-    std::unique_ptr<flutter::MethodCall<EncodableValue>> call =
-        codec.DecodeCall(message.data(), message.size());
-    decoded += call != nullptr && call->MethodName() == "setVideoHostBounds";
+    std::optional<flutter::MethodCall<EncodableValue>> call =
+        codec.ReadCall(message.data(), message.size());
+    decoded += call && call->MethodName() == "setVideoHostBounds";
   }
   return decoded == calls;
 }
@@ -209,7 +224,9 @@ bool Descriptor(long calls) {
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: %s window_call|window_decode|frame_available|descriptor CALLS\n",
+    std::fprintf(stderr,
+                 "usage: %s window_call|embedder_call|window_decode|frame_available|descriptor "
+                 "CALLS\n",
                  argv[0]);
     return 2;
   }
@@ -221,8 +238,11 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(logs);
   setenv("TMPDIR", logs.c_str(), 1);
   bool ok = false;
+  const velora::AllocationCounter allocations;
   if (path == "window_call") {
     ok = WindowCall(calls);
+  } else if (path == "embedder_call") {
+    ok = EmbedderCall(calls);
   } else if (path == "window_decode") {
     ok = WindowDecode(calls);
   } else if (path == "frame_available") {
@@ -233,6 +253,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "unknown path %s\n", path.c_str());
     return 2;
   }
+  std::printf("allocations %zu\n", allocations.count());
   std::error_code ignored;
   std::filesystem::remove_all(logs, ignored);
   if (!ok) {

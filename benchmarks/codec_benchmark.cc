@@ -237,14 +237,16 @@ void BM_Call_Encode_Ours(benchmark::State& state) {
   counters.Finish(size);
 }
 
+// Read onto the stack, as the channel reads every incoming call (DecodeCall
+// adds one allocation for a heap object).
 void BM_Call_Decode_Ours(benchmark::State& state) {
   MethodCall<EncodableValue> call("setNativeVideoMode",
                                   std::make_unique<EncodableValue>(NativeVideoModeArguments()));
   Bytes bytes = *Codec().EncodeCall(call);
   OperationCounters counters(state);
   for (auto _ : state) {
-    auto decoded = Codec().DecodeCall(bytes.data(), bytes.size());
-    benchmark::DoNotOptimize(decoded.get());
+    auto decoded = Codec().ReadCall(bytes.data(), bytes.size());
+    benchmark::DoNotOptimize(&decoded);
   }
   counters.Finish(bytes.size());
 }

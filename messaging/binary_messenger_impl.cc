@@ -16,7 +16,7 @@ namespace {
 // whichever thread it runs on; the messenger reference it holds is released
 // when the last copy is destroyed, which may be long after the handler has
 // returned.
-class IncomingReply {
+class IncomingReply : public ReplyCallback::Target {
  public:
   // Takes over one reference on `messenger` (which may be null if the
   // embedder refused the reference; then nothing can be answered).
@@ -24,7 +24,7 @@ class IncomingReply {
                 const FlutterDesktopMessageResponseHandle* response_handle)
       : messenger_(messenger), response_handle_(response_handle) {}
 
-  ~IncomingReply() {
+  ~IncomingReply() override {
     if (messenger_ != nullptr) {
       FlutterDesktopMessengerRelease(messenger_);
     }
@@ -33,7 +33,7 @@ class IncomingReply {
   IncomingReply(const IncomingReply&) = delete;
   IncomingReply& operator=(const IncomingReply&) = delete;
 
-  void Send(const uint8_t* data, size_t size) {
+  void Call(const uint8_t* data, size_t size) override {
     if (messenger_ == nullptr) {
       return;
     }
@@ -66,11 +66,9 @@ void DispatchIncomingMessage(FlutterDesktopMessengerRef messenger,
   // The handler is found by the user data alone; the record's channel name is
   // not needed.
   auto* handler = static_cast<ChannelHandler*>(user_data);
-  auto reply = std::make_shared<IncomingReply>(FlutterDesktopMessengerAddRef(messenger),
-                                               message->response_handle);
-  (*handler)(
-      message->message, message->message_size,
-      [reply = std::move(reply)](const uint8_t* data, size_t size) { reply->Send(data, size); });
+  (*handler)(message->message, message->message_size,
+             ReplyCallback(std::make_shared<IncomingReply>(FlutterDesktopMessengerAddRef(messenger),
+                                                           message->response_handle)));
 }
 
 void DeliverReply(const uint8_t* data, size_t data_size, void* user_data) {

@@ -22,6 +22,7 @@ class ByteBufferStreamWriter : public ByteStreamWriter {
   void WriteByte(uint8_t byte) override;
   void WriteBytes(const uint8_t* source, size_t length) override;
   void PadToAlignment(size_t alignment) override;
+  void Reserve(size_t length) override;
 
  private:
   std::vector<uint8_t>* buffer_;

@@ -4,4 +4,6 @@ namespace flutter {
 
 ByteStreamWriter::~ByteStreamWriter() = default;
 
+void ByteStreamWriter::Reserve(size_t /*length*/) {}
+
 }  // namespace flutter

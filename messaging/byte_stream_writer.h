@@ -19,6 +19,10 @@ class ByteStreamWriter {
   virtual void WriteBytes(const uint8_t* source, size_t length) = 0;
   // Appends zero bytes until the length is a multiple of `alignment`.
   virtual void PadToAlignment(size_t alignment) = 0;
+  // Announces that about `length` more bytes follow, before a large value,
+  // so that a writer with a growing buffer grows it once. A hint only; by
+  // default nothing.
+  virtual void Reserve(size_t length);
 };
 
 }  // namespace flutter

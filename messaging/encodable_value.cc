@@ -1,7 +1,8 @@
 #include "messaging/encodable_value.h"
 
 #include <algorithm>
-#include <functional>
+#include <atomic>
+#include <stdexcept>
 #include <type_traits>
 
 namespace flutter {
@@ -112,13 +113,10 @@ int CompareValues(const EncodableValue& a, const EncodableValue& b) {
       return CompareLists(std::get<EncodableValueList>(a), std::get<EncodableValueList>(b));
     case EncodableValue::kMap:
       return CompareMaps(std::get<EncodableValueMap>(a), std::get<EncodableValueMap>(b));
-    case EncodableValue::kCustom: {
+    case EncodableValue::kCustom:
       // Identity, never content: two copies of one object are distinct keys.
-      const CustomValue* left = &std::get<CustomValue>(a);
-      const CustomValue* right = &std::get<CustomValue>(b);
-      std::less<const CustomValue*> less;
-      return less(left, right) ? -1 : (less(right, left) ? 1 : 0);
-    }
+      return CompareNumbers(std::get<CustomValue>(a).identity(),
+                            std::get<CustomValue>(b).identity());
     case EncodableValue::kFloatList:
       return CompareNumberLists(std::get<std::vector<float>>(a), std::get<std::vector<float>>(b));
   }
@@ -155,7 +153,7 @@ bool operator==(const EncodableValue& a, const EncodableValue& b) {
     case EncodableValue::kMap:
       return std::get<EncodableValueMap>(a) == std::get<EncodableValueMap>(b);
     case EncodableValue::kCustom:
-      return &std::get<CustomValue>(a) == &std::get<CustomValue>(b);
+      return std::get<CustomValue>(a).identity() == std::get<CustomValue>(b).identity();
     case EncodableValue::kFloatList:
       return std::get<std::vector<float>>(a) == std::get<std::vector<float>>(b);
   }
@@ -179,6 +177,137 @@ bool EncodableValueLess::TextLessThanKey(std::string_view text, const EncodableV
 const EncodableValue* FindValue(const EncodableValueMap& map, std::string_view key) {
   auto it = map.find(key);
   return it == map.end() ? nullptr : &it->second;
+}
+
+uint64_t CustomValue::NewIdentity() noexcept {
+  // Uniqueness is all that is asked of it; 2^64 objects are never made.
+  static std::atomic<uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
+namespace {
+
+bool KeyLess(const EncodableValueMap::value_type& a, const EncodableValueMap::value_type& b) {
+  return a.first < b.first;
+}
+
+}  // namespace
+
+EncodableValueMap::EncodableValueMap(std::initializer_list<value_type> entries)
+    : entries_(entries) {
+  Normalize();
+}
+
+EncodableValueMap::EncodableValueMap(std::vector<value_type> entries)
+    : entries_(std::move(entries)) {
+  Normalize();
+}
+
+// Copies of custom keys are new objects whose identities increase in the
+// order they are made, which is the order of the entries: the copy stays
+// sorted.
+EncodableValueMap::EncodableValueMap(const EncodableValueMap& other) = default;
+
+EncodableValueMap& EncodableValueMap::operator=(const EncodableValueMap& other) {
+  if (this != &other) {
+    // Copied into a fresh block rather than over the old entries, so that
+    // every custom key is a new copy in entry order, as in the copy above.
+    EncodableValueMap copy(other);
+    swap(copy);
+  }
+  return *this;
+}
+
+void EncodableValueMap::reserve(size_type count) {
+  entries_.reserve(count);
+}
+
+void EncodableValueMap::clear() noexcept {
+  entries_.clear();
+}
+
+namespace {
+
+[[noreturn]] void ThrowNoSuchKey() {
+  throw std::out_of_range("EncodableValueMap::at: no such key");
+}
+
+}  // namespace
+
+const EncodableValue& EncodableValueMap::at(const EncodableValue& key) const {
+  const_iterator place = find(key);
+  if (place == end()) {
+    ThrowNoSuchKey();
+  }
+  return place->second;
+}
+
+EncodableValue& EncodableValueMap::at(const EncodableValue& key) {
+  iterator place = find(key);
+  if (place == end()) {
+    ThrowNoSuchKey();
+  }
+  return place->second;
+}
+
+std::pair<EncodableValueMap::iterator, bool> EncodableValueMap::InsertUnique(value_type&& entry) {
+  const_iterator place = PlaceOf(entry.first);
+  if (place != end() && !(entry.first < place->first)) {
+    return {Mutable(place), false};
+  }
+  const difference_type offset = place - cbegin();
+  entries_.insert(entries_.begin() + offset, std::move(entry));
+  return {begin() + offset, true};
+}
+
+std::pair<EncodableValueMap::iterator, bool> EncodableValueMap::insert(const value_type& entry) {
+  return InsertUnique(value_type(entry));
+}
+
+std::pair<EncodableValueMap::iterator, bool> EncodableValueMap::insert(value_type&& entry) {
+  return InsertUnique(std::move(entry));
+}
+
+EncodableValueMap::iterator EncodableValueMap::erase(const_iterator position) {
+  return erase(position, position + 1);
+}
+
+EncodableValueMap::iterator EncodableValueMap::erase(const_iterator first, const_iterator last) {
+  const difference_type offset = first - cbegin();
+  entries_.erase(entries_.begin() + offset, entries_.begin() + (last - cbegin()));
+  return begin() + offset;
+}
+
+EncodableValueMap::size_type EncodableValueMap::erase(const EncodableValue& key) {
+  const_iterator place = find(key);
+  if (place == end()) {
+    return 0;
+  }
+  erase(place);
+  return 1;
+}
+
+void EncodableValueMap::swap(EncodableValueMap& other) noexcept {
+  entries_.swap(other.entries_);
+}
+
+bool operator==(const EncodableValueMap& a, const EncodableValueMap& b) {
+  return a.entries_ == b.entries_;
+}
+
+void EncodableValueMap::Normalize() {
+  // One pass tells the usual case, keys already ascending and unique (our own
+  // writer sends them so), from the rest.
+  auto not_ascending = [](const value_type& a, const value_type& b) { return !KeyLess(a, b); };
+  if (std::adjacent_find(entries_.begin(), entries_.end(), not_ascending) == entries_.end()) {
+    return;
+  }
+  // Stable, so that of equal keys the first stays first, and is kept.
+  std::stable_sort(entries_.begin(), entries_.end(), KeyLess);
+  auto equal_keys = [](const value_type& a, const value_type& b) {
+    return !KeyLess(a, b) && !KeyLess(b, a);
+  };
+  entries_.erase(std::unique(entries_.begin(), entries_.end(), equal_keys), entries_.end());
 }
 
 }  // namespace flutter

@@ -2,8 +2,8 @@
 #define MESSAGING_ENGINE_METHOD_RESULT_H_
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "messaging/binary_messenger.h"
 #include "messaging/encodable_value.h"
@@ -23,9 +23,9 @@ class OneShotReply {
   OneShotReply(const OneShotReply&) = delete;
   OneShotReply& operator=(const OneShotReply&) = delete;
 
-  // Sends `bytes` (nullptr or empty: an empty reply) unless an answer has
-  // already been sent, which is reported instead.
-  void SendBytes(const std::vector<uint8_t>* bytes);
+  // Sends the `size` bytes at `data` (none: an empty reply) unless an answer
+  // has already been sent, which is reported instead.
+  void SendBytes(const uint8_t* data, size_t size);
 
  private:
   ReplyCallback callback_;

@@ -1,5 +1,6 @@
 #include "messaging/method_channel.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -25,7 +26,8 @@ void MethodCallChannel::InstallCallHandler(CallHandler handler) const {
                  const uint8_t* message, size_t message_size, ReplyCallback reply) {
         // Made first, so that every path below answers through it (or warns).
         auto result = std::make_unique<EngineMethodResult>(std::move(reply), codec);
-        std::unique_ptr<MethodCall<EncodableValue>> call = codec->DecodeCall(message, message_size);
+        // On the stack: the handler sees the call only while it runs.
+        std::optional<MethodCall<EncodableValue>> call = codec->ReadCall(message, message_size);
         if (!call) {
           WriteDiagnosticLine("Unable to construct method call from message on channel " + name);
           result->NotImplemented();

@@ -1,6 +1,7 @@
 #include "messaging/standard_codec_serializer.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <limits>
@@ -32,9 +33,13 @@ enum Tag : uint8_t {
   kTagFloatList = 14,
 };
 
-// Lists reserve at most this many elements up front and grow beyond it as
-// elements actually arrive, so nested lists that each announce "as many as
-// the message has bytes" cannot multiply the reservation.
+// Lists and maps reserve their announced size up front while the message
+// read so far can hold all the announced elements together (each element
+// takes at least a byte, each entry two): a well-formed message always can,
+// so its lists and maps are allocated once. Beyond that they reserve at most
+// this many and grow as elements actually arrive, so that nested lists that
+// each announce "as many as the message has bytes" cannot multiply the
+// reservation.
 constexpr size_t kMaxReservedElements = 256;
 
 // Keeps the bodies of leaf and cold paths out of the recursive reading frames,
@@ -138,23 +143,48 @@ class ElementIterator {
   const uint8_t* bytes_;
 };
 
-// Depth of the value being read on this thread. The serializer itself is
-// stateless and shared, so the count cannot live in it.
+// Depth of the value being read on this thread, and the bytes of its
+// message not yet promised to a reservation (see kMaxReservedElements). The
+// serializer itself is stateless and shared, so neither can live in it.
 thread_local int t_nesting_depth = 0;
+thread_local size_t t_reservable_bytes = 0;
 
 class NestingLevel {
  public:
-  NestingLevel() { ++t_nesting_depth; }
-  ~NestingLevel() { --t_nesting_depth; }
+  explicit NestingLevel(const ByteStreamReader* stream) {
+    if (t_nesting_depth++ == 0) {
+      t_reservable_bytes = stream->BytesRemaining();
+    }
+  }
+  ~NestingLevel() {
+    if (--t_nesting_depth == 0) {
+      t_reservable_bytes = 0;
+    }
+  }
   NestingLevel(const NestingLevel&) = delete;
   NestingLevel& operator=(const NestingLevel&) = delete;
 };
 
+// How many of `count` elements, each taking at least `min_bytes` of the
+// message, to reserve before reading them. The caller has checked that the
+// rest of the message can hold them.
+size_t Reservation(size_t count, size_t min_bytes) {
+  const size_t bytes = count * min_bytes;
+  if (bytes <= t_reservable_bytes) {
+    t_reservable_bytes -= bytes;
+    return count;
+  }
+  return std::min(count, kMaxReservedElements);
+}
+
+// A short read gives 0.
 template <typename T>
 T ReadScalar(ByteStreamReader* stream) {
-  uint8_t bytes[sizeof(T)] = {};  // A short read leaves zeros, giving 0.
-  stream->ReadBytes(bytes, sizeof(T));
-  return LoadLittleEndian<T>(bytes);
+  if (const uint8_t* bytes = stream->ReadInPlace(sizeof(T))) {
+    return LoadLittleEndian<T>(bytes);
+  }
+  ByteStreamReader::ReportInvalidRead();
+  return T();
 }
 
 template <typename T>
@@ -194,6 +224,26 @@ thread_local int t_skip_nesting = 0;
 // small, so that the stack stays close to what kMaxNestingDepth promises.
 constexpr int kMaxSkipNesting = 16;
 
+// Makes `frame` the current skip for its lifetime and then restores the outer
+// one, also when a derived serializer's read leaves by an exception: the next
+// decode on this thread must not find a frame that is gone.
+class SkipScope {
+ public:
+  explicit SkipScope(SkipFrame* frame) : outer_(t_skip) {
+    t_skip = frame;
+    ++t_skip_nesting;
+  }
+  ~SkipScope() {
+    --t_skip_nesting;
+    t_skip = outer_;
+  }
+  SkipScope(const SkipScope&) = delete;
+  SkipScope& operator=(const SkipScope&) = delete;
+
+ private:
+  SkipFrame* outer_;
+};
+
 // Counts the elements of the skipped value's own list or map instead of
 // reading them; false for any other read, which proceeds as usual.
 bool DeferToSkip(const StandardCodecSerializer& serializer,
@@ -222,9 +272,7 @@ MESSAGING_NOINLINE void SkipValue(const StandardCodecSerializer& serializer,
   SkipFrame frame;
   frame.stream = stream;
   frame.pending = 1;
-  SkipFrame* outer = t_skip;
-  t_skip = &frame;
-  ++t_skip_nesting;
+  SkipScope scope(&frame);
   while (frame.pending > 0) {
     // Every pending value takes at least its tag byte.
     if (frame.pending > stream->BytesRemaining()) {
@@ -239,8 +287,6 @@ MESSAGING_NOINLINE void SkipValue(const StandardCodecSerializer& serializer,
     (void)serializer.ReadValueOfType(frame.type, stream);  // read only to be passed over
     frame.armed = false;
   }
-  --t_skip_nesting;
-  t_skip = outer;
 }
 
 MESSAGING_NOINLINE void SkipTooDeepValue(const StandardCodecSerializer& serializer,
@@ -270,18 +316,24 @@ template <typename T>
 MESSAGING_NOINLINE std::vector<T> ReadTypedList(const StandardCodecSerializer& serializer,
                                                 ByteStreamReader* stream) {
   size_t count = serializer.ReadSize(stream);
-  if (sizeof(T) > 1) {
+  if constexpr (sizeof(T) > 1) {
     stream->SkipToAlignment(sizeof(T));  // Even for an empty list.
   }
   // In place: that is the whole bounds check.
   if (count <= std::numeric_limits<size_t>::max() / sizeof(T)) {
     if (const uint8_t* bytes = stream->ReadInPlace(count * sizeof(T))) {
-      if constexpr (sizeof(T) == 1) {
-        return std::vector<T>(bytes, bytes + count);
-      } else {
-        return std::vector<T>(ElementIterator<T>(bytes),
-                              ElementIterator<T>(bytes + count * sizeof(T)));
+      // Where the elements lie at their own alignment in memory (as they do
+      // whenever the message itself is aligned) and in the host's byte
+      // order, the list is one block copy of the message's bytes into its
+      // storage; elsewhere it is filled element by element, in one pass too.
+      if constexpr (!kBigEndianHost) {
+        if (reinterpret_cast<uintptr_t>(bytes) % alignof(T) == 0) {
+          const T* first = reinterpret_cast<const T*>(bytes);
+          return std::vector<T>(first, first + count);
+        }
       }
+      return std::vector<T>(ElementIterator<T>(bytes),
+                            ElementIterator<T>(bytes + count * sizeof(T)));
     }
   }
   ByteStreamReader::ReportInvalidRead();
@@ -298,7 +350,7 @@ EncodableValueList ReadList(const StandardCodecSerializer& serializer, ByteStrea
     ByteStreamReader::ReportInvalidRead();
     return list;
   }
-  list.reserve(std::min(count, kMaxReservedElements));
+  list.reserve(Reservation(count, 1));
   for (size_t left = count; left > 0; --left) {
     if (left > stream->BytesRemaining()) {
       ByteStreamReader::ReportInvalidRead();
@@ -311,8 +363,13 @@ EncodableValueList ReadList(const StandardCodecSerializer& serializer, ByteStrea
 
 EncodableValueMap ReadMap(const StandardCodecSerializer& serializer, ByteStreamReader* stream) {
   size_t count = serializer.ReadSize(stream);
-  EncodableValueMap map;
   // Each entry takes at least two tag bytes; see ReadList.
+  if (count > stream->BytesRemaining() / 2) {
+    ByteStreamReader::ReportInvalidRead();
+    return EncodableValueMap();
+  }
+  std::vector<EncodableValueMap::value_type> entries;
+  entries.reserve(Reservation(count, 2));
   for (size_t left = count; left > 0; --left) {
     if (left > stream->BytesRemaining() / 2) {
       ByteStreamReader::ReportInvalidRead();
@@ -320,19 +377,35 @@ EncodableValueMap ReadMap(const StandardCodecSerializer& serializer, ByteStreamR
     }
     EncodableValue key = serializer.ReadValue(stream);
     EncodableValue value = serializer.ReadValue(stream);
-    // Writers send keys in ascending order, so the end is the usual place. A
-    // repeated key keeps its first value.
-    map.emplace_hint(map.end(), std::move(key), std::move(value));
+    entries.emplace_back(std::move(key), std::move(value));
   }
-  return map;
+  // Writers send keys in ascending order, so the map usually only confirms
+  // it. A repeated key keeps its first value.
+  return EncodableValueMap(std::move(entries));
+}
+
+// The most that a value's tag, size and alignment padding take.
+constexpr size_t kMaxHeaderBytes = 1 + 5 + 7;
+// Payloads from this size on are announced to the writer before the value is
+// written, so that its buffer grows once for them; below it, the buffer's
+// own doubling costs less than asking.
+constexpr size_t kAnnouncedPayload = 1024;
+
+void AnnouncePayload(size_t bytes, ByteStreamWriter* stream) {
+  if (bytes >= kAnnouncedPayload) {
+    stream->Reserve(kMaxHeaderBytes + bytes);
+  }
 }
 
 template <typename T>
 void WriteTypedList(const StandardCodecSerializer& serializer,
+                    uint8_t tag,
                     const std::vector<T>& list,
                     ByteStreamWriter* stream) {
+  AnnouncePayload(list.size() * sizeof(T), stream);
+  stream->WriteByte(tag);
   serializer.WriteSize(list.size(), stream);
-  if (sizeof(T) > 1) {
+  if constexpr (sizeof(T) > 1) {
     stream->PadToAlignment(sizeof(T));  // Even for an empty list.
   }
   if (list.empty()) {
@@ -368,7 +441,7 @@ EncodableValue StandardCodecSerializer::ReadValue(ByteStreamReader* stream) cons
     SkipTooDeepValue(*this, stream);
     return EncodableValue();
   }
-  NestingLevel level;
+  NestingLevel level(stream);
   uint8_t type = stream->ReadByte();
   return ReadValueOfType(type, stream);
 }
@@ -377,7 +450,9 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
                                                         ByteStreamReader* stream) const {
   if ((type == kTagList || type == kTagMap) && t_skip != nullptr &&
       DeferToSkip(*this, type, stream)) {
-    return EncodableValue();
+    // Empty, but of the kind asked for: a derived class may use it as such.
+    return type == kTagList ? EncodableValue(EncodableValueList())
+                            : EncodableValue(EncodableValueMap());
   }
   switch (type) {
     case kTagNull:
@@ -440,6 +515,7 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
       break;
     case EncodableValue::kString: {
       const std::string& text = std::get<std::string>(value);
+      AnnouncePayload(text.size(), stream);
       stream->WriteByte(kTagString);
       WriteSize(text.size(), stream);
       if (!text.empty()) {
@@ -448,20 +524,16 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
       break;
     }
     case EncodableValue::kUint8List:
-      stream->WriteByte(kTagUint8List);
-      WriteTypedList(*this, std::get<std::vector<uint8_t>>(value), stream);
+      WriteTypedList(*this, kTagUint8List, std::get<std::vector<uint8_t>>(value), stream);
       break;
     case EncodableValue::kInt32List:
-      stream->WriteByte(kTagInt32List);
-      WriteTypedList(*this, std::get<std::vector<int32_t>>(value), stream);
+      WriteTypedList(*this, kTagInt32List, std::get<std::vector<int32_t>>(value), stream);
       break;
     case EncodableValue::kInt64List:
-      stream->WriteByte(kTagInt64List);
-      WriteTypedList(*this, std::get<std::vector<int64_t>>(value), stream);
+      WriteTypedList(*this, kTagInt64List, std::get<std::vector<int64_t>>(value), stream);
       break;
     case EncodableValue::kDoubleList:
-      stream->WriteByte(kTagDoubleList);
-      WriteTypedList(*this, std::get<std::vector<double>>(value), stream);
+      WriteTypedList(*this, kTagDoubleList, std::get<std::vector<double>>(value), stream);
       break;
     case EncodableValue::kList: {
       const auto& list = std::get<EncodableValueList>(value);
@@ -489,8 +561,7 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
           "Custom types require codec extensions.");
       break;
     case EncodableValue::kFloatList:
-      stream->WriteByte(kTagFloatList);
-      WriteTypedList(*this, std::get<std::vector<float>>(value), stream);
+      WriteTypedList(*this, kTagFloatList, std::get<std::vector<float>>(value), stream);
       break;
   }
 }

@@ -16,16 +16,6 @@ constexpr uint8_t kSuccessFlag = 0;
 constexpr uint8_t kErrorFlag = 1;
 constexpr uint8_t kStringTag = 7;
 
-// Most calls and replies fit, so a typical encoding allocates its vector once
-// instead of growing it through every power of two.
-constexpr size_t kInitialCapacity = 128;
-
-std::unique_ptr<std::vector<uint8_t>> NewMessage() {
-  auto message = std::make_unique<std::vector<uint8_t>>();
-  message->reserve(kInitialCapacity);
-  return message;
-}
-
 // Writes `text` as a string value straight from the caller's string, where
 // wrapping it in an EncodableValue first would copy (and often allocate) it.
 void WriteStringValue(const StandardCodecSerializer& serializer,
@@ -75,19 +65,17 @@ StandardMethodCodec::StandardMethodCodec(const StandardCodecSerializer* serializ
 
 StandardMethodCodec::~StandardMethodCodec() = default;
 
-std::unique_ptr<MethodCall<EncodableValue>> StandardMethodCodec::DecodeCall(
-    const uint8_t* message,
-    size_t message_size) const {
+std::optional<MethodCall<EncodableValue>> StandardMethodCodec::ReadCall(const uint8_t* message,
+                                                                        size_t message_size) const {
   ByteBufferStreamReader reader(message, message_size);
   EncodableValue name = serializer_->ReadValue(&reader);
   std::string* method_name = std::get_if<std::string>(&name);
   if (method_name == nullptr) {
     WriteDiagnosticLine("Invalid method call; method name is not a string.");
-    return nullptr;
+    return std::nullopt;
   }
-  auto arguments = std::make_unique<EncodableValue>(serializer_->ReadValue(&reader));
-  return std::make_unique<MethodCall<EncodableValue>>(std::move(*method_name),
-                                                      std::move(arguments));
+  return std::optional<MethodCall<EncodableValue>>(
+      std::in_place, std::in_place, std::move(*method_name), serializer_->ReadValue(&reader));
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeCall(
@@ -99,30 +87,24 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeCall(
   return message;
 }
 
-std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeSuccessReply(
-    const EncodableValue* result) const {
-  auto message = NewMessage();
-  ByteBufferStreamWriter writer(message.get());
-  writer.WriteByte(kSuccessFlag);
-  WriteOptionalValue(*serializer_, result, &writer);
-  return message;
+void StandardMethodCodec::WriteSuccessReply(const EncodableValue* result,
+                                            ByteStreamWriter* out) const {
+  out->WriteByte(kSuccessFlag);
+  WriteOptionalValue(*serializer_, result, out);
 }
 
-std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorReply(
-    const std::string& error_code,
-    const std::string& error_message,
-    const EncodableValue* error_details) const {
-  auto message = NewMessage();
-  ByteBufferStreamWriter writer(message.get());
-  writer.WriteByte(kErrorFlag);
-  WriteStringValue(*serializer_, error_code, &writer);
+void StandardMethodCodec::WriteErrorReply(const std::string& error_code,
+                                          const std::string& error_message,
+                                          const EncodableValue* error_details,
+                                          ByteStreamWriter* out) const {
+  out->WriteByte(kErrorFlag);
+  WriteStringValue(*serializer_, error_code, out);
   if (error_message.empty()) {
-    serializer_->WriteValue(EncodableValue(), &writer);
+    serializer_->WriteValue(EncodableValue(), out);
   } else {
-    WriteStringValue(*serializer_, error_message, &writer);
+    WriteStringValue(*serializer_, error_message, out);
   }
-  WriteOptionalValue(*serializer_, error_details, &writer);
-  return message;
+  WriteOptionalValue(*serializer_, error_details, out);
 }
 
 bool StandardMethodCodec::DecodeReply(const uint8_t* reply,

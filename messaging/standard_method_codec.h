@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,16 +28,15 @@ class StandardMethodCodec : public MethodCodec<EncodableValue> {
   StandardMethodCodec(const StandardMethodCodec&) = delete;
   StandardMethodCodec& operator=(const StandardMethodCodec&) = delete;
 
-  std::unique_ptr<MethodCall<EncodableValue>> DecodeCall(const uint8_t* message,
-                                                         size_t message_size) const override;
+  std::optional<MethodCall<EncodableValue>> ReadCall(const uint8_t* message,
+                                                     size_t message_size) const override;
   std::unique_ptr<std::vector<uint8_t>> EncodeCall(
       const MethodCall<EncodableValue>& call) const override;
-  std::unique_ptr<std::vector<uint8_t>> EncodeSuccessReply(
-      const EncodableValue* result) const override;
-  std::unique_ptr<std::vector<uint8_t>> EncodeErrorReply(
-      const std::string& error_code,
-      const std::string& error_message,
-      const EncodableValue* error_details) const override;
+  void WriteSuccessReply(const EncodableValue* result, ByteStreamWriter* out) const override;
+  void WriteErrorReply(const std::string& error_code,
+                       const std::string& error_message,
+                       const EncodableValue* error_details,
+                       ByteStreamWriter* out) const override;
   bool DecodeReply(const uint8_t* reply,
                    size_t reply_size,
                    MethodResult<EncodableValue>* result) const override;

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <map>
+#include <random>
+#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
@@ -225,6 +230,49 @@ TEST(EncodableValueTest, CustomValuesCompareByIdentity) {
   map[first] = EncodableValue(1);
   map[copy] = EncodableValue(2);
   EXPECT_EQ(map.size(), 2u);
+
+  // A key is an object of the map's own: the value it was copied or moved
+  // from never finds it, so the same value used again adds another key...
+  map[first] = EncodableValue(3);
+  EncodableValue moved(CustomValue(8));
+  map.emplace(std::move(moved), EncodableValue(4));
+  EXPECT_EQ(map.size(), 4u);
+  EXPECT_EQ(map.count(first), 0u);
+  EXPECT_EQ(map.count(moved), 0u);  // moved from on purpose
+  // ...while the key itself finds its own entry, however the map has grown
+  // since, and a copy of the key (another object) finds none.
+  // The same holds for custom values inside list keys.
+  for (int i = 0; i < 100; ++i) {
+    map.emplace(EncodableValue(CustomValue(i)), EncodableValue(i));
+    map.emplace(EncodableValue(std::to_string(i)), EncodableValue(i));
+    map.emplace(EncodableValue(i), EncodableValue(i));
+    const EncodableValue list_key(EncodableValueList{EncodableValue(CustomValue(i))});
+    map[list_key] = EncodableValue(i);
+  }
+  ASSERT_EQ(map.size(), 404u);
+  size_t keys_of_objects = 0;
+  for (const auto& entry : map) {
+    auto found = map.find(entry.first);
+    ASSERT_NE(found, map.end());
+    EXPECT_EQ(&*found, &entry);
+    const bool of_objects = entry.first.index() == EncodableValue::kCustom ||
+                            entry.first.index() == EncodableValue::kList;
+    keys_of_objects += of_objects;
+    EXPECT_EQ(map.count(EncodableValue(entry.first)), of_objects ? 0u : 1u);
+  }
+  EXPECT_EQ(keys_of_objects, 204u);
+
+  // A copy of the map holds copies of its keys: the same number of entries,
+  // none of them equal to the original's.
+  const EncodableValueMap map_copy = map;
+  EXPECT_EQ(map_copy.size(), map.size());
+  EXPECT_NE(map_copy, map);
+  for (const auto& entry : map_copy) {
+    EXPECT_EQ(map_copy.count(entry.first), 1u);
+    const bool of_objects = entry.first.index() == EncodableValue::kCustom ||
+                            entry.first.index() == EncodableValue::kList;
+    EXPECT_EQ(map.count(entry.first), of_objects ? 0u : 1u);
+  }
 }
 
 TEST(EncodableValueTest, MapIteratesInKeyOrder) {
@@ -255,6 +303,100 @@ TEST(EncodableValueTest, MapIteratesInKeyOrder) {
     actual.push_back(entry.first);
   }
   EXPECT_EQ(actual, expected);
+}
+
+TEST(EncodableValueTest, MapAgreesWithAnOrderedMapThroughEveryChange) {
+  // Random changes applied to both the one-block map and std::map with the
+  // same comparison: after each, both hold the same entries in the same
+  // order, and every change answers the same.
+  using Reference = std::map<EncodableValue, EncodableValue, EncodableValueLess>;
+  std::mt19937 random(23);
+  auto key = [&random]() -> EncodableValue {
+    const int n = static_cast<int>(random() % 24);
+    switch (random() % 4) {
+      case 0:
+        return EncodableValue(n);
+      case 1:
+        return EncodableValue(int64_t{n});
+      case 2:
+        return EncodableValue(n * 0.5);
+      default:
+        return EncodableValue(std::string(static_cast<size_t>(n % 5), static_cast<char>('a' + n)));
+    }
+  };
+  auto same = [](const EncodableValueMap& map, const Reference& reference) {
+    return map.size() == reference.size() &&
+           std::equal(map.begin(), map.end(), reference.begin(), [](const auto& a, const auto& b) {
+             return a.first == b.first && a.second == b.second;
+           });
+  };
+  EncodableValueMap map;
+  Reference reference;
+  for (int step = 0; step < 4000; ++step) {
+    const EncodableValue k = key();
+    const EncodableValue v(step);
+    switch (random() % 9) {
+      case 0:
+        EXPECT_EQ(map.emplace(k, v).second, reference.emplace(k, v).second);
+        break;
+      case 1:
+        map[k] = v;
+        reference[k] = v;
+        break;
+      case 2:
+        EXPECT_EQ(map.insert({k, v}).second, reference.insert({k, v}).second);
+        break;
+      case 3:
+        EXPECT_EQ(map.try_emplace(EncodableValue(k), v).second,
+                  reference.try_emplace(EncodableValue(k), v).second);
+        break;
+      case 4:
+        EXPECT_EQ(map.erase(k), reference.erase(k));
+        break;
+      case 5:
+        if (!reference.empty()) {
+          const auto offset = static_cast<std::ptrdiff_t>(random() % reference.size());
+          auto next = map.erase(map.begin() + offset);
+          auto reference_next = reference.erase(std::next(reference.begin(), offset));
+          EXPECT_EQ(next - map.begin(), std::distance(reference.begin(), reference_next));
+        }
+        break;
+      case 6:
+        if (reference.size() > 2) {
+          map.erase(map.begin() + 1, map.end() - 1);
+          reference.erase(std::next(reference.begin()), std::prev(reference.end()));
+        }
+        break;
+      case 7: {
+        EncodableValueMap copy;
+        copy = map;
+        EXPECT_EQ(copy, map);
+        map = std::move(copy);
+        break;
+      }
+      default: {
+        auto found = map.find(k);
+        auto reference_found = reference.find(k);
+        ASSERT_EQ(found == map.end(), reference_found == reference.end());
+        if (found != map.end()) {
+          EXPECT_EQ(found->second, reference_found->second);
+          EXPECT_EQ(map.at(k), reference.at(k));
+        } else {
+          EXPECT_THROW((void)map.at(k), std::out_of_range);
+        }
+        EXPECT_EQ(map.count(k), reference.count(k));
+        break;
+      }
+    }
+    ASSERT_TRUE(same(map, reference)) << "after step " << step;
+  }
+  // Built from entries in any order, the first of equal keys is kept, as
+  // std::map's constructor keeps it.
+  std::vector<EncodableValueMap::value_type> entries;
+  for (int i = 0; i < 300; ++i) {
+    entries.emplace_back(key(), EncodableValue(i));
+  }
+  EXPECT_TRUE(same(EncodableValueMap(entries), Reference(entries.begin(), entries.end())));
 }
 
 TEST(EncodableValueTest, IntegerWidthsAreDistinctKeys) {

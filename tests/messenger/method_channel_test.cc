@@ -111,7 +111,7 @@ TEST_F(MethodCallChannelTest, EachKindOfAnswerGoesBackAsItsEnvelope) {
     std::function<void(MethodResult<EncodableValue>&)> answer;
     Bytes expected;
   };
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {"success true", [](auto& r) { r.Success(EncodableValue(true)); }, Hex("00 01")},
       {"success without value", [](auto& r) { r.Success(); }, Hex("00 00")},
       {"error", [](auto& r) { r.Error("invalid_argument", "width is required"); },
@@ -122,6 +122,26 @@ TEST_F(MethodCallChannelTest, EachKindOfAnswerGoesBackAsItsEnvelope) {
        Join({Hex("01 07 09"), Ascii("not_found"), Hex("00 03 07 00 00 00")})},
       {"not implemented", [](auto& r) { r.NotImplemented(); }, Bytes()},
   };
+  // Envelopes larger than typical replies, written piece by piece across
+  // the size where the reply's own buffer gives way to the heap: many small
+  // values, doubles padded to their alignment, one large typed list.
+  EncodableValueList texts;
+  EncodableValueList doubles;
+  for (int i = 0; i < 100; ++i) {
+    texts.push_back(EncodableValue("text " + std::to_string(i)));
+    doubles.push_back(EncodableValue(i * 0.5));
+  }
+  const EncodableValue large_details(EncodableValueMap{
+      {EncodableValue("doubles"), EncodableValue(doubles)},
+      {EncodableValue("samples"), EncodableValue(std::vector<float>(5000, 0.25f))},
+      {EncodableValue("texts"), EncodableValue(texts)}});
+  for (const EncodableValue& value :
+       {EncodableValue(texts), EncodableValue(doubles), large_details}) {
+    const Bytes success = *StandardMethodCodec::ForSerializer().EncodeSuccessReply(&value);
+    const Bytes error = *StandardMethodCodec::ForSerializer().EncodeErrorReply("code", "", &value);
+    cases.push_back({"large success", [value](auto& r) { r.Success(value); }, success});
+    cases.push_back({"large error", [value](auto& r) { r.Error("code", "", value); }, error});
+  }
   for (const Case& c : cases) {
     AnswerWith(c.answer);
     auto responses = Deliver("velora/window", CallBytes("anything"));

@@ -13,8 +13,10 @@ thread_local size_t t_bytes = 0;
 }  // namespace
 
 // In a translation unit of its own so that the compiler cannot pair these
-// with the built-in operators inside the code under test. The array and
-// nothrow forms forward here by default.
+// with the built-in operators inside the code under test. The array forms
+// forward here by default; the nothrow form is replaced as well, because a
+// sanitizer's runtime provides its own, which must not meet the delete here
+// (std::stable_sort's buffer is made with it).
 void* operator new(std::size_t size) {
   ++t_count;
   t_bytes += size;
@@ -23,6 +25,18 @@ void* operator new(std::size_t size) {
     throw std::bad_alloc();
   }
   return block;
+}
+
+void* operator new(std::size_t size, const std::nothrow_t& /*nothrow*/) noexcept {
+  try {
+    return ::operator new(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+void operator delete(void* block, const std::nothrow_t& /*nothrow*/) noexcept {
+  std::free(block);
 }
 
 void operator delete(void* block) noexcept {
