@@ -112,6 +112,19 @@ Bytes EncodeCall(const std::string& method, EncodableValue arguments) {
   return *flutter::StandardMethodCodec::ForSerializer().EncodeCall(call);
 }
 
+// Sends the window bounds call `calls` times; how many were answered true.
+long DeliverBoundsCalls(FlutterDesktopMessengerRef handle, long calls) {
+  const Bytes message = velora::BoundsCallMessage();
+  const std::string name = velora::kWindowChannelName;
+  long answered_true = 0;
+  for (long i = 0; i < calls; ++i) {
+    velora::standin::DeliverToHost(handle, name, message, [&answered_true](Bytes response) {
+      answered_true += response == Bytes{0x00, 0x01};
+    });
+  }
+  return answered_true;
+}
+
 bool WindowCall(long calls) {
   FlutterDesktopMessengerRef handle = velora::standin::NewMessenger();
   bool ok = false;
@@ -125,15 +138,8 @@ bool WindowCall(long calls) {
                   std::unique_ptr<flutter::MethodResult<EncodableValue>> result) {
           velora::HandleWindowChannelCall(window, call, std::move(result));
         });
-    const Bytes message = velora::BoundsCallMessage();
-    const std::string name = velora::kWindowChannelName;
-    long answered_true = 0;
-    for (long i = 0; i < calls; ++i) {
-      velora::standin::DeliverToHost(handle, name, message, [&answered_true](Bytes response) {
-        answered_true += response == Bytes{0x00, 0x01};
-      });
-    }
-    ok = answered_true == calls && window.checksum == calls * (120 + 64 + 1280 + 720);
+    ok = DeliverBoundsCalls(handle, calls) == calls &&
+         window.checksum == calls * (120 + 64 + 1280 + 720);
   }
   velora::standin::ShutDownMessenger(handle);
   return ok;
@@ -143,16 +149,9 @@ bool EmbedderCall(long calls) {
   FlutterDesktopMessengerRef handle = velora::standin::NewMessenger();
   FlutterDesktopMessengerSetCallback(handle, velora::kWindowChannelName, velora::AnswerBare,
                                      nullptr);
-  const Bytes message = velora::BoundsCallMessage();
-  const std::string name = velora::kWindowChannelName;
-  long answered_true = 0;
-  for (long i = 0; i < calls; ++i) {
-    velora::standin::DeliverToHost(handle, name, message, [&answered_true](Bytes response) {
-      answered_true += response == Bytes{0x00, 0x01};
-    });
-  }
+  const bool ok = DeliverBoundsCalls(handle, calls) == calls;
   velora::standin::ShutDownMessenger(handle);
-  return answered_true == calls;
+  return ok;
 }
 
 bool WindowDecode(long calls) {

@@ -65,7 +65,7 @@ namespace {
 constexpr MINIDUMP_TYPE kDumpType =
     static_cast<MINIDUMP_TYPE>(MiniDumpWithIndirectlyReferencedMemory | MiniDumpWithThreadInfo);
 // The dump of a stack overflow is written by a thread of its own stack.
-constexpr SIZE_T kDumpThreadStack = 1024 * 1024;
+constexpr SIZE_T kDumpThreadStack = SIZE_T{1024} * 1024;
 // A dump thread that cannot run (its start waits on a lock the faulting
 // thread holds) is given up on, and the process still ends.
 constexpr DWORD kDumpThreadWaitMs = 30000;
