@@ -35,8 +35,8 @@ PACKAGES=(
   googletest libgtest-dev libbenchmark-dev libmsgpack-cxx-dev
   clang-14 libclang-rt-14-dev valgrind
   lld-14 clang-tidy-14
-  nsis zip unzip
-  lldb-14 python3-lldb-14
+  nsis zip unzip osslsigncode
+  lldb-14 python3-lldb-14 llvm-14
 )
 
 log() { printf '== %s\n' "$*" >&2; }

@@ -167,6 +167,20 @@ function(velora_bundle_install_and_package)
   set(CPACK_VELORA_SYMBOLS_DIR ${VELORA_OUTPUT_DIR})
   set(CPACK_VELORA_SYMBOLS_ZIP velora-${VELORA_VERSION}-win64-symbols.zip)
   set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/scripts/packaging/release_binaries.cmake)
+  # Authenticode: with a certificate, velora.exe, the uninstaller and the
+  # installer are signed (cpack_options.cmake); without one the packages
+  # are made unsigned. The same names work as environment variables, read
+  # here and again by cpack.
+  set(VELORA_SIGN_PFX "$ENV{VELORA_SIGN_PFX}" CACHE FILEPATH
+      "Code-signing certificate and key (PKCS#12) the packages are signed with")
+  set(VELORA_SIGN_PASSWORD_FILE "$ENV{VELORA_SIGN_PASSWORD_FILE}" CACHE FILEPATH
+      "File holding the password of VELORA_SIGN_PFX")
+  set(VELORA_SIGN_TIMESTAMP_URL "$ENV{VELORA_SIGN_TIMESTAMP_URL}" CACHE STRING
+      "RFC 3161 time-stamping server for the signatures (optional)")
+  set(CPACK_VELORA_SIGN_PFX ${VELORA_SIGN_PFX})
+  set(CPACK_VELORA_SIGN_PASSWORD_FILE ${VELORA_SIGN_PASSWORD_FILE})
+  set(CPACK_VELORA_SIGN_TIMESTAMP_URL ${VELORA_SIGN_TIMESTAMP_URL})
+  set(CPACK_VELORA_SIGN_SCRIPT ${PROJECT_SOURCE_DIR}/scripts/packaging/sign_pe.cmake)
   # Our own installer script (per user), found before CPack's own.
   set(CPACK_MODULE_PATH ${PROJECT_SOURCE_DIR}/scripts/packaging)
   set(CPACK_NSIS_DISPLAY_NAME Ondexa)

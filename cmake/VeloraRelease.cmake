@@ -4,7 +4,8 @@
 # can give. Included by the top-level file after GoogleTest's sources, so
 # that these flags reach our own code (product, stand-ins, tests, tools).
 #
-# Checked on the packaged files by tests/packaging/hardening_test.py:
+# Checked on the packaged files of both compilers by
+# tests/packaging/hardening_test.sh:
 # ASLR (DYNAMIC_BASE with a .reloc section, HIGH_ENTROPY_VA), DEP
 # (NX_COMPAT), no section both writable and executable, velora.exe
 # TERMINAL_SERVICE_AWARE, the stack protector and _FORTIFY_SOURCE=2.

@@ -10,6 +10,8 @@
 #                                with objcopy; pdb: the linker's PDB files
 #   CPACK_VELORA_SYMBOLS_DIR     where the build left them (bin/)
 #   CPACK_VELORA_SYMBOLS_ZIP     the symbols zip's file name
+#   CPACK_VELORA_SIGN_*          signing settings; without a certificate the
+#                                packages are unsigned, and cpack says so once
 set(staging "${CPACK_TEMPORARY_DIRECTORY}")
 set(symbols "${CPACK_TOPLEVEL_DIRECTORY}/symbols/${CPACK_PACKAGE_FILE_NAME}")
 file(REMOVE_RECURSE "${symbols}")
@@ -48,3 +50,19 @@ file(GLOB symbol_files RELATIVE "${symbols}" "${symbols}/*")
 execute_process(COMMAND "${CMAKE_COMMAND}" -E tar cf "${zip}" --format=zip ${symbol_files}
                 WORKING_DIRECTORY "${symbols}" COMMAND_ERROR_IS_FATAL ANY)
 
+
+# Signed before the package takes it: the signature covers the stripped
+# file, and the build id the symbols are matched by stays.
+get_property(told GLOBAL PROPERTY VELORA_SIGNING_TOLD)
+if(CPACK_VELORA_SIGN_PFX)
+  execute_process(COMMAND "${CMAKE_COMMAND}" ${CPACK_VELORA_SIGN_DEFINITIONS}
+                          "-DFILE=${staging}/velora.exe" -P "${CPACK_VELORA_SIGN_SCRIPT}"
+                  COMMAND_ERROR_IS_FATAL ANY)
+  if(NOT told)
+    message(STATUS "Packages signed with ${CPACK_VELORA_SIGN_PFX}")
+  endif()
+elseif(NOT told)
+  message(STATUS "Packages unsigned: no code-signing certificate "
+                 "(VELORA_SIGN_PFX and VELORA_SIGN_PASSWORD_FILE; see the README)")
+endif()
+set_property(GLOBAL PROPERTY VELORA_SIGNING_TOLD ON)

@@ -10,12 +10,18 @@
 # installed host with the media file as its argument; the uninstaller, run as
 # its uninstall entry says, has finished when it returns and leaves none of
 # our files, keys or values, and another program's values under .mp4 stay.
-# Usage: installer_test.sh SETUP_EXE BUILD_DIR
-setup=$(realpath "$1") build_dir=$(realpath "$2")
+# Version 1.0.0.0 is packaged signed, with a certificate made here: its
+# installer, the velora.exe of its zip, and the velora.exe and uninstaller
+# it lays down verify against that certificate, a flipped byte does not;
+# it installs, runs and is uninstalled by the upgrade, all silently. This
+# version's installer, executable and uninstall entry carry VERSION.
+# Usage: installer_test.sh SETUP_EXE BUILD_DIR VERSION
+setup=$(realpath "$1") build_dir=$(realpath "$2") version=$3
 source "$(dirname "$0")/fresh_prefix.sh"
 [ -f "$setup" ] || fail "no installer at $setup"
 
 install_dir=$profile/AppData/Local/Programs/Ondexa
+exe_path='C:\users\'"$(whoami)"'\AppData\Local\Programs\Ondexa\velora.exe'
 shortcut="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Ondexa.lnk"
 uninstall_root='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 key="$uninstall_root\\Ondexa"
@@ -35,16 +41,47 @@ has_value() { query "$1" | grep -q "^ *$2  *REG_"; }
 # What the folder holds, with sizes and times: "untouched" means equal.
 snapshot() { (cd "$install_dir" && find . -type f -printf '%p %s %T@\n' | sort); }
 
-# Version A: the same tree, an older version, one file more.
+# A throwaway code-signing certificate, and its key with a password.
+password=velora-test-$RANDOM$RANDOM
+printf '%s' "$password" >"$work/password.txt"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Velora test signing" \
+  -addext extendedKeyUsage=codeSigning -keyout "$work/key.pem" -out "$work/cert.pem" \
+  >"$work/openssl.err" 2>&1 &&
+  openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" \
+    -passout "file:$work/password.txt" -out "$work/sign.pfx" >>"$work/openssl.err" 2>&1 ||
+  fail "no test certificate"
+verify() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.txt" 2>&1; }
+verify_signed() {
+  verify "$1" || fail "$2 does not verify as signed: $(cat "$work/verify.txt")"
+}
+
+# Version A: the same tree, an older version, one file more, signed with
+# the certificate given through the environment.
 printf 'file(WRITE "${CMAKE_INSTALL_PREFIX}/only_in_1.0.0.0.txt" "old")\n' >"$work/extra_file.cmake"
 package_a() {
-  cpack -G NSIS --config "$build_dir/CPackConfig.cmake" -B "$work/version_a" \
+  VELORA_SIGN_PFX=$work/sign.pfx VELORA_SIGN_PASSWORD_FILE=$work/password.txt \
+    cpack -G "NSIS;ZIP" --config "$build_dir/CPackConfig.cmake" -B "$work/version_a" \
     -D CPACK_PACKAGE_VERSION=1.0.0.0 -D CPACK_INSTALL_SCRIPTS="$work/extra_file.cmake" \
     -D CPACK_NSIS_COMPRESSOR=zlib \
     >"$work/cpack_a.txt" 2>&1
 }
-timed "installer of version 1.0.0.0" package_a || fail "cpack of version 1.0.0.0 failed"
+timed "signed packages of version 1.0.0.0" package_a ||
+  fail "cpack of version 1.0.0.0 failed: $(cat "$work/cpack_a.txt")"
 setup_a=$(ls "$work"/version_a/*-setup.exe)
+[ "$(grep -c '^-- Packages signed with ' "$work/cpack_a.txt")" = 1 ] ||
+  fail "cpack did not say once that it signed: $(cat "$work/cpack_a.txt")"
+! grep -rqF "$password" "$work/cpack_a.txt" "$work/version_a" ||
+  fail "the certificate's password is in cpack's output or logs"
+verify_signed "$setup_a" "the installer"
+mkdir "$work/zip_a"
+(cd "$work/zip_a" && unzip -q "$(ls "$work"/version_a/velora-*-win64.zip)")
+verify_signed "$(ls "$work"/zip_a/*/velora.exe)" "velora.exe in the zip"
+# One byte of the code changed after signing.
+cp "$setup_a" "$work/flipped.exe"
+byte=$(od -An -tu1 -j 2048 -N 1 "$setup_a" | tr -d ' ')
+printf "\\x$(printf %02x $((byte ^ 0xff)))" |
+  dd of="$work/flipped.exe" bs=1 seek=2048 conv=notrunc status=none
+! verify "$work/flipped.exe" || fail "an installer with a changed byte verifies"
 
 # Another program's Open with value and default under .mp4, before ours.
 wine reg add "$classes\\.mp4" /ve /d Other.Player.mp4 /f </dev/null >/dev/null 2>&1
@@ -54,6 +91,8 @@ run_setup() { wine "$(win_path "$1")" /S </dev/null >>"$work/install.err" 2>&1; 
 timed "silent install of 1.0.0.0" run_setup "$setup_a" || fail "the install of 1.0.0.0 failed"
 [ -f "$install_dir/only_in_1.0.0.0.txt" ] || fail "1.0.0.0 did not install its own file"
 [ "$(value_of "$key" DisplayVersion)" = 1.0.0.0 ] || fail "1.0.0.0's entry: $(query "$key")"
+verify_signed "$install_dir/velora.exe" "the installed velora.exe"
+verify_signed "$install_dir/Uninstall.exe" "the installed uninstaller"
 
 # The installed host runs (its scenario sleeps until it is ended).
 mkdir -p "$work/elsewhere"
@@ -106,7 +145,23 @@ entries=$(query "$uninstall_root" | grep -ci 'ondexa' || true)
 entry=$(query "$key")
 grep -q 'DisplayName[[:space:]]*REG_SZ[[:space:]]*Ondexa$' <<<"$entry" ||
   fail "no uninstall entry for the current user: $entry"
-grep -q 'DisplayVersion[[:space:]]*REG_SZ[[:space:]]*1.0.0.1$' <<<"$entry" || fail "version: $entry"
+# One version throughout: the installer's and the executable's version
+# records, the uninstall entry; one publisher and one icon.
+pe_version() { python3 "$(dirname "$0")/pe_version.py" "$1"; }
+# The executable's text form is the app's: 1.0.0.1 reads "1.0.0+1".
+for file in "$setup=$version" "$install_dir/velora.exe=${version%.*}+${version##*.}"; do
+  text=${file##*=} file=${file%=*}
+  record=$(pe_version "$file") || fail "no version record in $file"
+  for line in "fixed $version $version" "FileVersion=$text" "ProductVersion=$text"; do
+    grep -qxF "$line" <<<"$record" || fail "$(basename "$file") has no \"$line\": $record"
+  done
+done
+[ "$(value_of "$key" DisplayVersion)" = "$version" ] || fail "version: $entry"
+publisher=$(pe_version "$install_dir/velora.exe" | sed -n 's/^CompanyName=//p')
+[ -n "$publisher" ] && [ "$(value_of "$key" Publisher)" = "$publisher" ] ||
+  fail "publisher (velora.exe's company: $publisher): $entry"
+[ "$(value_of "$key" DisplayIcon)" = "$exe_path,0" ] ||
+  fail "icon: $entry"
 grep -q 'UninstallString[[:space:]]*REG_SZ[[:space:]]*"C:\\users\\.*\\AppData\\Local\\Programs\\Ondexa\\Uninstall.exe"$' <<<"$entry" ||
   fail "uninstall string: $entry"
 size=$(value_of "$key" EstimatedSize)
@@ -117,7 +172,6 @@ installed_kib=$(du -sk "$install_dir" | cut -f1)
 
 # Open with: our ProgID and application, every extension listed, nobody's
 # default taken.
-exe_path='C:\users\'"$(whoami)"'\AppData\Local\Programs\Ondexa\velora.exe'
 command=$(value_of "$classes\\$prog_id\\shell\\open\\command" /ve)
 [ "$command" = "\"$exe_path\" \"%1\"" ] || fail "open command: $command"
 [ "$(value_of "$classes\\Applications\\velora.exe\\shell\\open\\command" /ve)" = "$command" ] ||

@@ -2,7 +2,8 @@
 # The installer's target follows the NSIS it is made with: this machine's
 # NSIS (Debian's, with the 64-bit stubs) made a 64-bit installer; an NSIS
 # laid out as the usual Windows download (no amd64-unicode stubs or
-# plugins) makes a 32-bit Unicode one, and cpack says which in one line.
+# plugins) makes a 32-bit Unicode one, and cpack says which in one line;
+# without a certificate it is unsigned, and cpack says that in one line.
 # Usage: nsis_target_test.sh BUILD_DIR SETUP_EXE
 set -euo pipefail
 build_dir=$(realpath "$1") setup=$(realpath "$2")
@@ -33,4 +34,9 @@ setup32=$work/out/$(basename "$setup")
 [ "$(machine "$setup32")" = pei-i386 ] || fail "the installer is $(machine "$setup32"), not 32-bit"
 grep -qx -- "-- NSIS installer: 32-bit (x86-unicode; this NSIS has no amd64-unicode stubs): $(basename "$setup")" \
   "$work/cpack.txt" || fail "cpack did not say which target it took"
-echo "installer target: 64-bit with this NSIS, 32-bit Unicode without 64-bit stubs: ok"
+# Packaged without a certificate: unsigned, and said in one line.
+[ "$(grep -c '^-- Packages unsigned: no code-signing certificate' "$work/cpack.txt")" = 1 ] ||
+  fail "cpack did not say once that the packages are unsigned"
+! osslsigncode verify -in "$setup32" >/dev/null 2>&1 || fail "the unsigned installer has a signature"
+echo "installer target: 64-bit with this NSIS, 32-bit Unicode without 64-bit stubs; unsigned" \
+  "without a certificate: ok"
