@@ -167,6 +167,9 @@ build_windows_clang() {
 # with the GCC build.
 run_windows_clang_tests() {
   run_ctest windows-clang "$BUILD/windows-clang" -L 'e2e|embedder' -E '^e2e\.(demo|real_input)$'
+  # Its packages too: what the zip ships is stripped, hardened and has its
+  # PDB files in the symbols zip.
+  run_ctest windows-clang-packages "$BUILD/windows-clang" -R '^packaging\.hardening$'
 }
 
 # clang-tidy over the product code (.clang-tidy); a finding fails the run.
@@ -197,6 +200,9 @@ cmd_test() {
 }
 
 cmd_test_inner() {
+  # The test kit's cases, like the Wine runs below, mostly wait on Wine:
+  # it runs meanwhile, in an X server and a Wine prefix of its own.
+  start_test_kit
   run_ctest native "$BUILD/native"
   run_ctest native-asan "$BUILD/native-asan"
   # ThreadSanitizer: the tests where threads meet.
@@ -205,12 +211,12 @@ cmd_test_inner() {
   run_clang_tidy
   start_wine
   # The Google Test cases of the Windows build run once, through the test
-  # kit (run_test_kit); ctest runs the rest of that build here.
+  # kit (start_test_kit); ctest runs the rest of that build here.
   run_ctest windows "$BUILD/windows" -LE 'kit|packaging'
   run_windows_clang_tests
   stop_wine
   run_second_screen_tests
-  run_test_kit
+  finish_test_kit
   run_packaging_tests
   echo
   echo "== test counts"
@@ -222,9 +228,9 @@ cmd_test_inner() {
 
 # What we ship, as shipped: the zip, the installer and the prebuilt-engine
 # path, each in a fresh Wine prefix of its own (the tests make them), so no
-# shared wine server runs meanwhile.
+# shared wine server runs meanwhile, and two at a time.
 run_packaging_tests() {
-  run_ctest packaging "$BUILD/windows" -L packaging
+  run_ctest packaging "$BUILD/windows" -L packaging -j 2
 }
 
 build_test_kit() {
@@ -233,12 +239,24 @@ build_test_kit() {
 }
 
 # The test kit for real Windows, run here as there (cmd /c run_tests.cmd)
-# from an unzipped copy in a fresh prefix; its own count joins the totals.
-run_test_kit() {
-  log "tests: test kit"
+# from an unzipped copy in a fresh prefix, in the background; its own count
+# joins the totals when it is finished.
+TEST_KIT_PID=
+TEST_KIT_START=0
+start_test_kit() {
+  log "tests: test kit (in the background)"
+  TEST_KIT_START=$SECONDS
+  xvfb-run -a -s "-screen 0 $SCREEN" bash "$ROOT/tests/packaging/test_kit_test.sh" \
+    "$BUILD"/windows/velora-tests-*-win64.zip </dev/null >"$BUILD/test-kit.log" 2>&1 &
+  TEST_KIT_PID=$!
+}
+
+finish_test_kit() {
+  log "tests: test kit (waiting for it)"
   local out=$BUILD/test-kit.log line passed failed
-  bash "$ROOT/tests/packaging/test_kit_test.sh" "$BUILD"/windows/velora-tests-*-win64.zip 2>&1 |
-    tee "$out" || true
+  wait "$TEST_KIT_PID" || true
+  cat "$out"
+  log "test kit: $((SECONDS - TEST_KIT_START)) s"
   line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$out" | tail -n 1 || true)
   if [ -z "$line" ] || grep -q '^FAIL: ' "$out"; then
     SUMMARY+=("test kit: no result or a failure (see $out)")

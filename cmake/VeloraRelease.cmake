@@ -23,9 +23,18 @@
 # characters long) on a .gnu_debuglink section; Windows' dbghelp reads none
 # of them. Debuggers are pointed at the folder. Packaging takes the files
 # into the symbols zip. Called in each target's own folder.
+# PDB builds with lld keep their own debug information in the PDB, but the
+# MinGW runtime they link (GCC's, built with DWARF) brings DWARF sections
+# along, which lld keeps: they are stripped after each link.
 set(VELORA_SYMBOLS_OUTPUT_DIR ${VELORA_OUTPUT_DIR}/symbols)
 function(velora_split_debug_info)
-  if(NOT VELORA_SYMBOLS_FORMAT STREQUAL "dwarf")
+  if(VELORA_SYMBOLS_FORMAT STREQUAL "pdb" AND NOT MSVC)
+    foreach(target IN LISTS ARGN)
+      add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_STRIP} --strip-debug $<TARGET_FILE:${target}> VERBATIM)
+    endforeach()
+    return()
+  elseif(NOT VELORA_SYMBOLS_FORMAT STREQUAL "dwarf")
     return()
   endif()
   file(MAKE_DIRECTORY ${VELORA_SYMBOLS_OUTPUT_DIR})
