@@ -24,6 +24,7 @@ endif()
 
 # velora_add_gtest(<name> SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT SECONDS]
 #                  [WINDOWS_ONLY SUITE.CASE...])
+# (Build target tests_<label>: the binaries of one label.)
 # One binary per area; every TEST becomes its own CTest case. Windows binaries
 # run under Wine through the toolchain's emulator, so cases are listed from the
 # sources instead of by running the binary at build time. TIMEOUT (default
@@ -75,4 +76,12 @@ function(velora_add_gtest name)
   if(tests AND ARG_LABELS)
     set_tests_properties(${tests} PROPERTIES LABELS "${ARG_LABELS}")
   endif()
+  # tests_<label> builds only what the cases of one label run (and, through
+  # their dependencies, what those start), for runs that take one label.
+  foreach(label IN LISTS ARG_LABELS)
+    if(NOT TARGET tests_${label})
+      add_custom_target(tests_${label})
+    endif()
+    add_dependencies(tests_${label} ${name})
+  endforeach()
 endfunction()
