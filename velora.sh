@@ -35,7 +35,7 @@ PACKAGES=(
   googletest libgtest-dev libbenchmark-dev libmsgpack-cxx-dev
   clang-14 libclang-rt-14-dev valgrind
   lld-14 clang-tidy-14
-  nsis zip unzip osslsigncode
+  nsis zip unzip osslsigncode openssl
   lldb-14 python3-lldb-14 llvm-14
 )
 

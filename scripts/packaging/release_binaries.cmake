@@ -50,7 +50,6 @@ file(GLOB symbol_files RELATIVE "${symbols}" "${symbols}/*")
 execute_process(COMMAND "${CMAKE_COMMAND}" -E tar cf "${zip}" --format=zip ${symbol_files}
                 WORKING_DIRECTORY "${symbols}" COMMAND_ERROR_IS_FATAL ANY)
 
-
 # Signed before the package takes it: the signature covers the stripped
 # file, and the build id the symbols are matched by stays.
 get_property(told GLOBAL PROPERTY VELORA_SIGNING_TOLD)
